@@ -1,0 +1,31 @@
+// Named publish topics, each a bounded broadcast channel created on first publish.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "error.hpp"
+#include "hash.hpp"
+#include "lock.hpp"
+
+namespace orvel {
+
+class ChannelHub {
+public:
+    ChannelHub();
+    ~ChannelHub();
+    ChannelHub(const ChannelHub&) = delete;
+    ChannelHub& operator=(const ChannelHub&) = delete;
+
+    // Reads the payload before the lock is taken; returns the receivers reached.
+    Result<std::uint64_t> publish(std::string_view topic, std::string_view payload_json);
+
+    // Never fails; 0 once poisoned.
+    std::uint64_t topic_count();
+
+private:
+    struct Table;
+    Guarded<Table>* table_;
+};
+
+}  // namespace orvel

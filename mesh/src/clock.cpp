@@ -1,0 +1,107 @@
+#include "clock.hpp"
+
+#include <chrono>
+#include <cstdio>
+
+#include "error.hpp"
+
+namespace orvel {
+namespace {
+
+#if ORVEL_MESH_TEST_SEAM
+std::int64_t clock_offset_seconds = 0;
+#else
+constexpr std::int64_t clock_offset_seconds = 0;
+#endif
+
+struct CivilDate {
+    std::int64_t year;
+    unsigned month;
+    unsigned day;
+};
+
+// Days since 1970-01-01 to a proleptic Gregorian date.
+CivilDate civil_from_days(std::int64_t days) {
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const auto day_of_era = static_cast<unsigned>(days - era * 146097);
+    const unsigned year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+    const unsigned day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const unsigned month_index = (5 * day_of_year + 2) / 153;
+    const unsigned day = day_of_year - (153 * month_index + 2) / 5 + 1;
+    const unsigned month = month_index < 10 ? month_index + 3 : month_index - 9;
+    const std::int64_t year = static_cast<std::int64_t>(year_of_era) + era * 400 + (month <= 2);
+    return {year, month, day};
+}
+
+void append_padded(std::string& out, std::uint64_t value, int width) {
+    char digits[24];
+    int length = std::snprintf(digits, sizeof digits, "%0*llu", width, static_cast<unsigned long long>(value));
+    out.append(digits, static_cast<std::size_t>(length));
+}
+
+}  // namespace
+
+Timestamp now() {
+    const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
+    const auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(since_epoch).count();
+    std::int64_t seconds = nanos / 1'000'000'000 + clock_offset_seconds;
+    std::int64_t fraction = nanos % 1'000'000'000;
+    if (fraction < 0) {
+        fraction += 1'000'000'000;
+        seconds -= 1;
+    }
+    if (seconds < 0) throw InternalFault("system clock reads earlier than 1970-01-01T00:00:00Z");
+    return {seconds, static_cast<std::uint32_t>(fraction)};
+}
+
+void append_rfc3339(std::string& out, Timestamp moment) {
+    std::int64_t days = moment.seconds / 86400;
+    std::int64_t second_of_day = moment.seconds % 86400;
+    if (second_of_day < 0) {
+        second_of_day += 86400;
+        days -= 1;
+    }
+    const CivilDate date = civil_from_days(days);
+    if (date.year < 0 || date.year > 9999) {
+        out += date.year < 0 ? '-' : '+';
+        append_padded(out, static_cast<std::uint64_t>(date.year < 0 ? -date.year : date.year), 4);
+    } else {
+        append_padded(out, static_cast<std::uint64_t>(date.year), 4);
+    }
+    out += '-';
+    append_padded(out, date.month, 2);
+    out += '-';
+    append_padded(out, date.day, 2);
+    out += 'T';
+    append_padded(out, static_cast<std::uint64_t>(second_of_day / 3600), 2);
+    out += ':';
+    append_padded(out, static_cast<std::uint64_t>(second_of_day / 60 % 60), 2);
+    out += ':';
+    append_padded(out, static_cast<std::uint64_t>(second_of_day % 60), 2);
+    const std::uint32_t nanos = moment.nanoseconds;
+    if (nanos != 0) {
+        out += '.';
+        if (nanos % 1'000'000 == 0) {
+            append_padded(out, nanos / 1'000'000, 3);
+        } else if (nanos % 1'000 == 0) {
+            append_padded(out, nanos / 1'000, 6);
+        } else {
+            append_padded(out, nanos, 9);
+        }
+    }
+    out += "+00:00";
+}
+
+std::string to_rfc3339(Timestamp moment) {
+    std::string text;
+    text.reserve(35);
+    append_rfc3339(text, moment);
+    return text;
+}
+
+#if ORVEL_MESH_TEST_SEAM
+void shift_clock(std::int64_t offset_seconds) { clock_offset_seconds = offset_seconds; }
+#endif
+
+}  // namespace orvel

@@ -1,0 +1,83 @@
+#include "hash.hpp"
+
+#include <sys/random.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+
+namespace orvel {
+namespace {
+
+struct SipKey {
+    std::uint64_t k0;
+    std::uint64_t k1;
+};
+
+SipKey draw_key() {
+    SipKey key{};
+    auto* bytes = reinterpret_cast<unsigned char*>(&key);
+    std::size_t filled = 0;
+    while (filled < sizeof key) {
+        ssize_t got = getrandom(bytes + filled, sizeof key - filled, 0);
+        if (got <= 0) break;
+        filled += static_cast<std::size_t>(got);
+    }
+    if (filled < sizeof key) {
+        std::random_device device;
+        key.k0 = (std::uint64_t{device()} << 32) ^ device();
+        key.k1 = (std::uint64_t{device()} << 32) ^ device();
+    }
+    return key;
+}
+
+const SipKey process_key = draw_key();
+
+constexpr std::uint64_t rotl(std::uint64_t x, int bits) { return (x << bits) | (x >> (64 - bits)); }
+
+struct SipState {
+    std::uint64_t v0, v1, v2, v3;
+    void round() {
+        v0 += v1; v1 = rotl(v1, 13); v1 ^= v0; v0 = rotl(v0, 32);
+        v2 += v3; v3 = rotl(v3, 16); v3 ^= v2;
+        v0 += v3; v3 = rotl(v3, 21); v3 ^= v0;
+        v2 += v1; v1 = rotl(v1, 17); v1 ^= v2; v2 = rotl(v2, 32);
+    }
+    void absorb(std::uint64_t word) {
+        v3 ^= word;
+        round();
+        v0 ^= word;
+    }
+};
+
+// SipHash-1-3: one compression round, three finalisation rounds.
+std::uint64_t siphash13(std::string_view text, SipKey key) {
+    SipState s{key.k0 ^ 0x736f6d6570736575ULL, key.k1 ^ 0x646f72616e646f6dULL,
+               key.k0 ^ 0x6c7967656e657261ULL, key.k1 ^ 0x7465646279746573ULL};
+    const char* data = text.data();
+    std::size_t length = text.size();
+    std::size_t whole = length & ~std::size_t{7};
+    for (std::size_t i = 0; i < whole; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data + i, 8);
+        s.absorb(word);
+    }
+    std::uint64_t last = std::uint64_t{length & 0xff} << 56;
+    for (std::size_t i = whole; i < length; ++i) {
+        last |= std::uint64_t{static_cast<unsigned char>(data[i])} << (8 * (i - whole));
+    }
+    s.absorb(last);
+    s.v2 ^= 0xff;
+    s.round();
+    s.round();
+    s.round();
+    return s.v0 ^ s.v1 ^ s.v2 ^ s.v3;
+}
+
+}  // namespace
+
+std::size_t SeededHash::operator()(std::string_view text) const noexcept {
+    return static_cast<std::size_t>(siphash13(text, process_key));
+}
+
+}  // namespace orvel

@@ -1,0 +1,41 @@
+// JSON text: the strict reader and the compact canonical writer.
+//
+// A document read from a caller is kept as its canonical text (objects sorted by member
+// name in byte order, later duplicates winning, numbers in their normal form), which is
+// the only form in which any value ever leaves the mesh.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orvel::json {
+
+// Nesting depth: at most this many arrays and objects open at once.
+inline constexpr int max_depth = 127;
+
+struct ParseError {
+    std::string description;
+    std::size_t line = 1;
+    std::size_t column = 0;
+
+    // "{description} at line {line} column {column}"
+    std::string text() const;
+};
+
+// Reads exactly one document (surrounding JSON white space allowed) and appends its
+// canonical compact text to `out`. On failure `out` is left as it was.
+std::optional<ParseError> canonicalize(std::string_view text, std::string& out);
+
+// Reads exactly one document and keeps nothing of it.
+std::optional<ParseError> validate(std::string_view text);
+
+// Writer pieces, for records with fixed member order.
+void append_string(std::string& out, std::string_view utf8);
+void append_uint(std::string& out, std::uint64_t value);
+void append_int(std::string& out, std::int64_t value);
+void append_double(std::string& out, double value);
+
+}  // namespace orvel::json

@@ -1,0 +1,75 @@
+#include "mesh.hpp"
+
+#include "json.hpp"
+#include "quote.hpp"
+
+namespace orvel {
+namespace {
+
+std::string engine_name(const Plan& plan, std::string_view app_name) {
+    return plan.app_name.empty() ? std::string(app_name) : plan.app_name;
+}
+
+void append_count_member(std::string& out, std::string_view name, std::uint64_t count) {
+    out += '"';
+    out += name;
+    out += "\":";
+    json::append_uint(out, count);
+}
+
+}  // namespace
+
+Result<Plan> Mesh::plan_for(std::string_view app_name, std::string_view plan_json) {
+    if (plan_json.empty()) {
+        Plan plan;
+        plan.app_name = app_name;
+        return plan;
+    }
+    return read_plan(plan_json);
+}
+
+// Members are declared in construction order: the engine first, then registry, store, hub.
+Mesh::Mesh(Plan plan, std::string_view app_name)
+    : plan_(std::move(plan)), migrations_(engine_name(plan_, app_name)) {}
+
+std::string Mesh::repr() {
+    std::string text = "OrvelMesh(app=";
+    append_quoted(text, app_name());
+    text += ", agents=" + std::to_string(registry_.agent_count());
+    text += ", state_keys=" + std::to_string(state_.key_count());
+    text += ", migrations=" + std::to_string(migrations_.active_count());
+    text += ')';
+    return text;
+}
+
+// Members in key order at both levels, each count read under its own lock in turn.
+std::string Mesh::health_snapshot() {
+    const std::uint64_t total = registry_.agent_count();
+    const std::uint64_t running = registry_.count_by_status("running");
+    const std::uint64_t idle = registry_.count_by_status("idle");
+    const std::uint64_t error = registry_.count_by_status("error");
+    const std::uint64_t keys = state_.key_count();
+    const std::uint64_t active = migrations_.active_count();
+    const std::uint64_t topics = channels_.topic_count();
+
+    std::string text = "{\"agents\":{";
+    append_count_member(text, "error", error);
+    text += ',';
+    append_count_member(text, "idle", idle);
+    text += ',';
+    append_count_member(text, "running", running);
+    text += ',';
+    append_count_member(text, "total", total);
+    text += "},\"app\":";
+    json::append_string(text, app_name());
+    text += ",\"channels\":{";
+    append_count_member(text, "topics", topics);
+    text += "},\"migrations\":{";
+    append_count_member(text, "active", active);
+    text += "},\"state\":{";
+    append_count_member(text, "keys", keys);
+    text += "},\"status\":\"ok\"}";
+    return text;
+}
+
+}  // namespace orvel

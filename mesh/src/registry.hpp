@@ -1,0 +1,43 @@
+// The agent registry: one record per agent_id behind one reader-writer lock.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "agent.hpp"
+#include "error.hpp"
+#include "hash.hpp"
+#include "lock.hpp"
+
+namespace orvel {
+
+class AgentRegistry {
+public:
+    // Python-facing operations: JSON text in, JSON text out. JSON is read before the lock
+    // is taken and written after it is released.
+    Result<std::string> register_agent(std::string_view agent_type, std::string_view agent_id,
+                                       std::uint32_t instance, std::optional<std::string_view> metadata_json);
+    Result<void> deregister_agent(std::string_view agent_id);
+    Result<std::optional<std::string>> get_agent(std::string_view agent_id);
+    Result<std::string> list_agents(std::optional<std::string_view> agent_type,
+                                    std::optional<std::string_view> status);
+    Result<void> update_agent_status(std::string_view agent_id, AgentStatus status);
+    Result<std::string> route_agent_call(std::string_view agent_type, std::string_view agent_id,
+                                         std::string_view method, std::string_view args_json);
+
+    // Counts for reporting: never fail, 0 once poisoned.
+    std::uint64_t agent_count();
+    std::uint64_t count_by_status(std::string_view status_name);
+
+private:
+    struct Table {
+        StringMap<AgentEntry> agents;
+        std::array<std::uint64_t, agent_status_count> by_status{};
+    };
+    Guarded<Table> table_;
+};
+
+}  // namespace orvel

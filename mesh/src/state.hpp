@@ -1,0 +1,35 @@
+// The shared key/value store of JSON values.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "error.hpp"
+#include "hash.hpp"
+#include "lock.hpp"
+#include "shared_text.hpp"
+
+namespace orvel {
+
+class StateStore {
+public:
+    Result<std::optional<SharedText>> get(std::string_view key);
+    // Reads `value_json` before taking the lock; a bad document changes nothing.
+    Result<void> set(std::string_view key, std::string_view value_json);
+    Result<void> remove(std::string_view key);
+    Result<bool> exists(std::string_view key);
+    // Keys starting with `prefix`, in ascending byte order.
+    Result<std::vector<std::string>> keys(std::string_view prefix);
+
+    // Never fails; 0 once poisoned.
+    std::uint64_t key_count();
+
+private:
+    struct Table;
+    Guarded<StringMap<SharedText>> table_;
+};
+
+}  // namespace orvel
