@@ -1,0 +1,254 @@
+#include "python/frame.hpp"
+
+#include <limits>
+
+namespace orvel::python {
+namespace {
+
+std::string type_qualname(PyObject* value) {
+    Ref name(PyType_GetQualName(Py_TYPE(value)));
+    Py_ssize_t size = 0;
+    const char* utf8 = name ? PyUnicode_AsUTF8AndSize(name.get(), &size) : nullptr;
+    if (!utf8) {
+        PyErr_Clear();
+        return "?";
+    }
+    return std::string(utf8, static_cast<std::size_t>(size));
+}
+
+void raise_type_error(const std::string& message) { PyErr_SetString(PyExc_TypeError, message.c_str()); }
+
+// "'a'", "'a' and 'b'", "'a', 'b' and 'c'"
+std::string list_names(const std::vector<std::string_view>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
+        text += '\'';
+        text += names[i];
+        text += '\'';
+    }
+    return text;
+}
+
+void raise_too_many_positional(const Signature& signature, std::string_view function, Py_ssize_t given) {
+    std::string message(function);
+    if (signature.required == signature.count) {
+        message += " takes " + std::to_string(signature.count);
+    } else {
+        message += " takes from " + std::to_string(signature.required) + " to " + std::to_string(signature.count);
+    }
+    message += " positional arguments but " + std::to_string(given) + (given == 1 ? " was" : " were") + " given";
+    raise_type_error(message);
+}
+
+std::optional<std::size_t> parameter_index(const Signature& signature, PyObject* keyword, std::string_view& name) {
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(keyword, &size);
+    if (!utf8) return std::nullopt;
+    name = std::string_view(utf8, static_cast<std::size_t>(size));
+    for (std::size_t i = 0; i < signature.count; ++i) {
+        if (signature.params[i].name == name) return i;
+    }
+    return signature.count;
+}
+
+// A conversion failure that is exactly TypeError is re-raised naming the parameter,
+// keeping the replaced exception's cause.
+void name_argument_in_type_error(std::string_view parameter) {
+    Ref raised(PyErr_GetRaisedException());
+    if (!raised || Py_TYPE(raised.get()) != reinterpret_cast<PyTypeObject*>(PyExc_TypeError)) {
+        PyErr_SetRaisedException(raised.release());
+        return;
+    }
+    Ref text(PyObject_Str(raised.get()));
+    if (!text) return;
+    Ref message(PyUnicode_FromFormat("argument '%.*s': %U", static_cast<int>(parameter.size()), parameter.data(),
+                                     text.get()));
+    if (!message) return;
+    PyErr_SetObject(PyExc_TypeError, message.get());
+    Ref replacement(PyErr_GetRaisedException());
+    PyException_SetCause(replacement.get(), PyException_GetCause(raised.get()));
+    PyErr_SetRaisedException(replacement.release());
+}
+
+bool convert_text(PyObject* value, std::string_view& text) {
+    if (!(PyType_GetFlags(Py_TYPE(value)) & Py_TPFLAGS_UNICODE_SUBCLASS)) {
+        raise_conversion_error(value, "PyString");
+        return false;
+    }
+    Py_ssize_t size = 0;
+    const char* utf8 = PyUnicode_AsUTF8AndSize(value, &size);
+    if (!utf8) return false;
+    text = std::string_view(utf8, static_cast<std::size_t>(size));
+    return true;
+}
+
+bool convert_unsigned(PyObject* value, std::uint64_t maximum, std::uint64_t& number) {
+    Ref index(PyNumber_Index(value));
+    if (!index) return false;
+    unsigned long long converted = PyLong_AsUnsignedLongLong(index.get());
+    if (converted == static_cast<unsigned long long>(-1) && PyErr_Occurred()) return false;
+    if (converted > maximum) {
+        PyErr_SetString(PyExc_OverflowError, "out of range integral type conversion attempted");
+        return false;
+    }
+    number = converted;
+    return true;
+}
+
+bool convert(const Param& param, PyObject* value, Arg& arg) {
+    arg.present = true;
+    switch (param.kind) {
+    case Kind::OptionalText:
+        if (value == Py_None) {
+            arg.present = false;
+            return true;
+        }
+        return convert_text(value, arg.text);
+    case Kind::Text: return convert_text(value, arg.text);
+    case Kind::U32: return convert_unsigned(value, std::numeric_limits<std::uint32_t>::max(), arg.number);
+    case Kind::U64: return convert_unsigned(value, std::numeric_limits<std::uint64_t>::max(), arg.number);
+    }
+    return false;
+}
+
+// Parameters left unfilled take their defaults.
+Arg default_argument(const Param& param) {
+    Arg arg;
+    arg.present = param.kind != Kind::OptionalText;
+    if (param.default_text.size() >= 2 && param.default_text.front() == '"') {
+        arg.text = param.default_text.substr(1, param.default_text.size() - 2);
+    }
+    return arg;
+}
+
+}  // namespace
+
+std::optional<Args> bind_arguments(const Signature& signature, std::string_view function, const CallArgs& call) {
+    const Py_ssize_t capacity = static_cast<Py_ssize_t>(signature.count);
+    if (call.positional_count > capacity) {
+        raise_too_many_positional(signature, function, call.positional_count);
+        return std::nullopt;
+    }
+    std::array<PyObject*, max_params> bound{};
+    for (Py_ssize_t i = 0; i < call.positional_count; ++i) bound[static_cast<std::size_t>(i)] = call.positional[i];
+
+    const Py_ssize_t keyword_count = call.keyword_names ? PyTuple_Size(call.keyword_names) : 0;
+    for (Py_ssize_t i = 0; i < keyword_count; ++i) {
+        std::string_view name;
+        auto index = parameter_index(signature, PyTuple_GetItem(call.keyword_names, i), name);
+        if (!index) return std::nullopt;
+        if (*index == signature.count) {
+            raise_type_error(std::string(function) + " got an unexpected keyword argument '" + std::string(name) + "'");
+            return std::nullopt;
+        }
+        if (bound[*index]) {
+            raise_type_error(std::string(function) + " got multiple values for argument '" + std::string(name) + "'");
+            return std::nullopt;
+        }
+        bound[*index] = call.keyword_values[i];
+    }
+
+    std::vector<std::string_view> missing;
+    for (std::size_t i = 0; i < signature.required; ++i) {
+        if (!bound[i]) missing.push_back(signature.params[i].name);
+    }
+    if (!missing.empty()) {
+        raise_type_error(std::string(function) + " missing " + std::to_string(missing.size()) +
+                         " required positional argument" + (missing.size() == 1 ? "" : "s") + ": " +
+                         list_names(missing));
+        return std::nullopt;
+    }
+
+    Args args{};
+    for (std::size_t i = 0; i < signature.count; ++i) {
+        const Param& param = signature.params[i];
+        if (!bound[i]) {
+            args[i] = default_argument(param);
+        } else if (!convert(param, bound[i], args[i])) {
+            name_argument_in_type_error(param.name);
+            return std::nullopt;
+        }
+    }
+    return args;
+}
+
+TupleCall::TupleCall(PyObject* args, PyObject* kwargs) {
+    const Py_ssize_t positional = PyTuple_Size(args);
+    const Py_ssize_t keywords = kwargs ? PyDict_Size(kwargs) : 0;
+    values_.reserve(static_cast<std::size_t>(positional + keywords));
+    for (Py_ssize_t i = 0; i < positional; ++i) values_.push_back(PyTuple_GetItem(args, i));
+    if (keywords > 0) {
+        names_ = Ref(PyTuple_New(keywords));
+        if (!names_) {
+            ok_ = false;
+            return;
+        }
+        PyObject* key = nullptr;
+        PyObject* value = nullptr;
+        Py_ssize_t position = 0;
+        for (Py_ssize_t i = 0; PyDict_Next(kwargs, &position, &key, &value); ++i) {
+            Py_INCREF(key);
+            PyTuple_SetItem(names_.get(), i, key);
+            values_.push_back(value);
+        }
+    }
+    call_ = CallArgs{values_.data(), positional, names_.get(), values_.data() + positional};
+}
+
+void raise_conversion_error(PyObject* value, std::string_view target) {
+    raise_type_error("'" + type_qualname(value) + "' object cannot be converted to '" + std::string(target) + "'");
+}
+
+PyObject* raise_mesh_error(const MeshError& error) {
+    PyObject* exception_class = PyExc_RuntimeError;
+    switch (error.kind()) {
+    case ErrorKind::AgentNotFound: exception_class = PyExc_KeyError; break;
+    case ErrorKind::Migration:
+    case ErrorKind::Serialization: exception_class = PyExc_ValueError; break;
+    case ErrorKind::AlreadyRegistered:
+    case ErrorKind::State:
+    case ErrorKind::Channel: exception_class = PyExc_RuntimeError; break;
+    }
+    Ref message(new_str(error.message()));
+    if (message) PyErr_SetObject(exception_class, message.get());
+    return nullptr;
+}
+
+PyObject* new_str(std::string_view text) {
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
+
+PyObject* to_python(const std::string& text) { return new_str(text); }
+PyObject* to_python(const SharedText& text) { return new_str(text.view()); }
+PyObject* to_python(bool value) { return PyBool_FromLong(value); }
+PyObject* to_python(std::uint64_t value) { return PyLong_FromUnsignedLongLong(value); }
+
+PyObject* to_python(const std::vector<std::string>& texts) {
+    Ref list(PyList_New(static_cast<Py_ssize_t>(texts.size())));
+    if (!list) return nullptr;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        PyObject* item = new_str(texts[i]);
+        if (!item) return nullptr;
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), item);
+    }
+    return list.release();
+}
+
+PyObject* to_python(const Result<void>& result) {
+    if (!result) return raise_mesh_error(result.error());
+    Py_RETURN_NONE;
+}
+
+void raise_panic(const char* message) {
+    static PyObject* panic_class = PyErr_NewExceptionWithDoc(
+        "orvel_mesh.PanicException",
+        "An operation of the mesh was abandoned by an internal fault; the component it was "
+        "changing stays unusable.",
+        PyExc_BaseException, nullptr);
+    if (!panic_class) return;
+    Ref text(new_str(message && *message ? message : "internal fault in orvel_mesh"));
+    if (text) PyErr_SetObject(panic_class, text.get());
+}
+
+}  // namespace orvel::python

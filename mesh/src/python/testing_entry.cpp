@@ -1,0 +1,47 @@
+// Entry point of `orvel_mesh_testing`: the same class built with fault points armed
+// from Python, for tests only. It is never installed with the package.
+#include "clock.hpp"
+#include "fault.hpp"
+#include "python/frame.hpp"
+#include "python/module.hpp"
+
+namespace {
+
+using orvel::python::enter;
+
+// inject_fault(site): the next time the operation reaches `site` it fails as an
+// internal fault.
+PyObject* inject_fault(PyObject*, PyObject* site) noexcept {
+    return enter([&]() -> PyObject* {
+        Py_ssize_t size = 0;
+        const char* utf8 = PyUnicode_AsUTF8AndSize(site, &size);
+        if (!utf8) return nullptr;
+        orvel::fault::arm(std::string_view(utf8, static_cast<std::size_t>(size)));
+        Py_RETURN_NONE;
+    });
+}
+
+// shift_clock(seconds): every later clock reading is moved by `seconds`.
+PyObject* shift_clock_entry(PyObject*, PyObject* seconds) noexcept {
+    return enter([&]() -> PyObject* {
+        const long long offset = PyLong_AsLongLong(seconds);
+        if (offset == -1 && PyErr_Occurred()) return nullptr;
+        orvel::shift_clock(offset);
+        Py_RETURN_NONE;
+    });
+}
+
+PyMethodDef seam_functions[] = {
+    {"inject_fault", inject_fault, METH_O, "Arm a one-shot internal fault at a named site."},
+    {"shift_clock", shift_clock_entry, METH_O, "Shift every later clock reading by a number of seconds."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyModuleDef testing_module = {
+    PyModuleDef_HEAD_INIT, "orvel_mesh_testing", "orvel_mesh with fault injection, for tests.", 0, seam_functions,
+    nullptr, nullptr, nullptr, nullptr,
+};
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit_orvel_mesh_testing() { return orvel::python::initialise_module(&testing_module); }

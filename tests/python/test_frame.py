@@ -1,0 +1,159 @@
+"""Argument binding and conversion, shared by every method."""
+
+import pytest
+
+from orvel_mesh import OrvelMesh
+
+
+class IndexLike:
+    def __index__(self):
+        return 7
+
+
+class FailingIndex:
+    def __index__(self):
+        raise OverflowError("from __index__")
+
+
+class StrSubclass(str):
+    pass
+
+
+@pytest.mark.parametrize(
+    "call,message",
+    [
+        (lambda m: m.register_agent("T"),
+         "OrvelMesh.register_agent() missing 1 required positional argument: 'agent_id'"),
+        (lambda m: m.register_agent(),
+         "OrvelMesh.register_agent() missing 2 required positional arguments: 'agent_type' and 'agent_id'"),
+        (lambda m: m.start_migration(),
+         "OrvelMesh.start_migration() missing 3 required positional arguments: "
+         "'variable_name', 'source_backend' and 'target_backend'"),
+        (lambda m: m.route_agent_call("T", method="m"),
+         "OrvelMesh.route_agent_call() missing 1 required positional argument: 'agent_id'"),
+        (lambda m: m.get_agent("a", "b"),
+         "OrvelMesh.get_agent() takes 1 positional arguments but 2 were given"),
+        (lambda m: m.state_set("a", "1", "2"),
+         "OrvelMesh.state_set() takes 2 positional arguments but 3 were given"),
+        (lambda m: m.list_agents(None, None, None),
+         "OrvelMesh.list_agents() takes from 0 to 2 positional arguments but 3 were given"),
+        (lambda m: m.advance_migration("v", 1, 2, 3, 4),
+         "OrvelMesh.advance_migration() takes from 1 to 3 positional arguments but 5 were given"),
+        (lambda m: m.get_agent(agent_id="a", x=1),
+         "OrvelMesh.get_agent() got an unexpected keyword argument 'x'"),
+        (lambda m: m.get_agent("a", agent_id="a"),
+         "OrvelMesh.get_agent() got multiple values for argument 'agent_id'"),
+        (lambda m: m.state_get(5),
+         "argument 'key': 'int' object cannot be converted to 'PyString'"),
+        (lambda m: m.state_keys(None),
+         "argument 'prefix': 'NoneType' object cannot be converted to 'PyString'"),
+        (lambda m: m.state_set("k", b"1"),
+         "argument 'value_json': 'bytes' object cannot be converted to 'PyString'"),
+        (lambda m: m.list_agents(status=3),
+         "argument 'status': 'int' object cannot be converted to 'PyString'"),
+        (lambda m: m.register_agent("T", "a", instance=1.5),
+         "argument 'instance': 'float' object cannot be interpreted as an integer"),
+        (lambda m: m.advance_migration("v", keys_migrated="3"),
+         "argument 'keys_migrated': 'str' object cannot be interpreted as an integer"),
+        (lambda m: OrvelMesh("a", None),
+         "argument 'plan_json': 'NoneType' object cannot be converted to 'PyString'"),
+        (lambda m: OrvelMesh(),
+         "OrvelMesh.__new__() missing 1 required positional argument: 'app_name'"),
+        (lambda m: OrvelMesh("a", "", ""),
+         "OrvelMesh.__new__() takes from 1 to 2 positional arguments but 3 were given"),
+        (lambda m: OrvelMesh(app="a"),
+         "OrvelMesh.__new__() got an unexpected keyword argument 'app'"),
+    ],
+)
+def test_type_errors(mesh, call, message):
+    with pytest.raises(TypeError) as raised:
+        call(mesh)
+    assert str(raised.value) == message
+
+
+def test_one_positional_argument_too_many_says_was(mesh):
+    with pytest.raises(TypeError, match=r"takes from 0 to 1 positional arguments but 2 were given"):
+        mesh.state_keys("a", "b")
+    with pytest.raises(TypeError) as raised:
+        mesh.plan_json(1)
+    assert "plan_json() takes no arguments (1 given)" in str(raised.value)
+
+
+def test_binding_errors_come_before_conversion_errors(mesh):
+    with pytest.raises(TypeError, match="unexpected keyword argument 'x'"):
+        mesh.state_set(5, value_json=6, x=1)
+    with pytest.raises(TypeError, match="missing 1 required positional argument: 'value_json'"):
+        mesh.state_set(5)
+
+
+def test_earliest_parameter_wins_among_conversion_errors(mesh):
+    with pytest.raises(TypeError, match="^argument 'agent_type': "):
+        mesh.register_agent(1, 2, instance="x")
+    with pytest.raises(TypeError, match="^argument 'agent_id': "):
+        mesh.register_agent("T", 2, instance="x")
+
+
+@pytest.mark.parametrize(
+    "kwargs,error,message",
+    [
+        ({"instance": -1}, OverflowError, None),
+        ({"instance": 4294967296}, OverflowError, "out of range integral type conversion attempted"),
+        ({"instance": 2**64}, OverflowError, None),
+        ({"instance": FailingIndex()}, OverflowError, "from __index__"),
+    ],
+)
+def test_integer_range_errors_pass_unwrapped(mesh, kwargs, error, message):
+    with pytest.raises(error) as raised:
+        mesh.register_agent("T", "a", **kwargs)
+    if message is not None:
+        assert str(raised.value) == message
+    assert mesh.get_agent("a") is None
+
+
+@pytest.mark.parametrize("value,expected", [(True, 1), (IndexLike(), 7), (4294967295, 4294967295), (0, 0)])
+def test_unsigned_32_bit_accepts_index_objects(mesh, value, expected):
+    assert f'"instance":{expected},' in mesh.register_agent("T", "a", instance=value)
+
+
+def test_unsigned_64_bit_bounds(mesh):
+    mesh.start_migration("v", "a", "b")
+    assert '"discrepancy_count":18446744073709551615,' in mesh.advance_migration("v", discrepancy_count=2**64 - 1)
+    with pytest.raises(OverflowError):
+        mesh.advance_migration("v", discrepancy_count=2**64)
+    with pytest.raises(OverflowError):
+        mesh.advance_migration("v", keys_migrated=-1)
+
+
+def test_wrapped_type_error_keeps_the_cause(mesh):
+    class BadIndex:
+        def __index__(self):
+            try:
+                raise KeyError("inner")
+            except KeyError as inner:
+                raise TypeError("bad index") from inner
+
+    with pytest.raises(TypeError) as raised:
+        mesh.register_agent("T", "a", instance=BadIndex())
+    assert str(raised.value) == "argument 'instance': bad index"
+    assert isinstance(raised.value.__cause__, KeyError)
+
+
+def test_lone_surrogate_is_a_unicode_encode_error(mesh):
+    with pytest.raises(UnicodeEncodeError):
+        mesh.state_set("\ud800", "1")
+    assert mesh.state_keys() == []
+
+
+def test_keywords_in_any_order_and_str_subclasses(mesh):
+    mesh.state_set(value_json="1", key="k")
+    assert mesh.state_get(key=StrSubclass("k")) == "1"
+    assert mesh.list_agents(None, None) == mesh.list_agents() == "[]"
+    mesh.register_agent("T", "a", metadata_json=None)
+    assert '"metadata":{}' in mesh.get_agent("a")
+
+
+def test_self_is_checked_for_unbound_calls():
+    with pytest.raises(TypeError):
+        OrvelMesh.get_agent(object(), "a")
+    with pytest.raises(TypeError):
+        OrvelMesh.plan_json(1)
