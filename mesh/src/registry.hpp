@@ -28,15 +28,32 @@ public:
     Result<std::string> route_agent_call(std::string_view agent_type, std::string_view agent_id,
                                          std::string_view method, std::string_view args_json);
 
-    // Counts for reporting: never fail, 0 once poisoned.
+    // Counts for reporting: never fail, 0 once poisoned. Both are constant time.
     std::uint64_t agent_count();
     std::uint64_t count_by_status(std::string_view status_name);
 
 private:
-    struct Table {
-        StringMap<AgentEntry> agents;
-        std::array<std::uint64_t, agent_status_count> by_status{};
+    // An AgentEntry without its agent_id, which the table already holds as the key:
+    // at a million agents the second copy would be the largest field.
+    struct AgentRecord {
+        std::string agent_type;
+        Timestamp registered_at;
+        Timestamp last_active;
+        SharedText metadata;
+        std::uint32_t instance = 0;
+        AgentStatus status = AgentStatus::Starting;
     };
+    struct Table {
+        StringMap<AgentRecord> agents;
+        std::array<std::uint64_t, agent_status_count> by_status{};
+
+        void change_status(AgentRecord& record, AgentStatus status);
+    };
+
+    static AgentEntry copy_entry(std::string_view agent_id, const AgentRecord& record);
+    // Whether a call may be routed to the agent; fails only when poisoned.
+    Result<bool> accepts_calls(std::string_view agent_id);
+
     Guarded<Table> table_;
 };
 
