@@ -2,7 +2,6 @@ import inspect
 import os
 import subprocess
 import sys
-import textwrap
 
 import pytest
 
@@ -111,37 +110,52 @@ def test_entry_point_returns_the_same_module_again():
         sys.modules["orvel_mesh"] = first
 
 
-SUBINTERPRETER_SCRIPT = textwrap.dedent(
-    """
-    import os, sys
-    import orvel_mesh
-    if sys.version_info >= (3, 13):
-        import _interpreters as interpreters
-        interpreter = interpreters.create("legacy")
-    else:
-        import _xxsubinterpreters as interpreters
-        interpreter = interpreters.create(isolated=False)
-    read_end, write_end = os.pipe()
-    interpreters.run_string(interpreter, f'''
+CHILD_SCRIPT = """\
 import os
 try:
     import orvel_mesh
     outcome = "imported"
 except ImportError as error:
     outcome = "ImportError: " + str(error)
-os.write({write_end}, outcome.encode())
-''')
-    os.close(write_end)
-    print(os.read(read_end, 1000).decode())
-    print(orvel_mesh.OrvelMesh("still-works").app_name)
-    """
-)
+os.write(WRITE_END, outcome.encode())
+"""
+
+SUBINTERPRETER_SCRIPT = """\
+import os, sys
+import orvel_mesh
+if sys.version_info >= (3, 13):
+    import _interpreters as interpreters
+    interpreter = interpreters.create("legacy")
+else:
+    import _xxsubinterpreters as interpreters
+    interpreter = interpreters.create(isolated=False)
+read_end, write_end = os.pipe()
+interpreters.run_string(interpreter, CHILD_SCRIPT.replace("WRITE_END", str(write_end)))
+os.close(write_end)
+print(os.read(read_end, 1000).decode())
+print(orvel_mesh.OrvelMesh("still-works").app_name)
+"""
 
 
 def test_second_interpreter_is_refused():
-    result = subprocess.run([sys.executable, "-c", SUBINTERPRETER_SCRIPT], capture_output=True, text=True,
+    result = subprocess.run([sys.executable, "-c", f"CHILD_SCRIPT = {CHILD_SCRIPT!r}\n" + SUBINTERPRETER_SCRIPT], capture_output=True, text=True,
                             env={**os.environ, "PYTHONWARNINGS": "ignore"}, timeout=60)
     assert result.returncode == 0, result.stderr
     outcome, survivor = result.stdout.splitlines()[:2]
     assert outcome.startswith("ImportError: ") and "sub-interpreters" in outcome
     assert survivor == "still-works"
+
+
+def test_help_documents_every_method():
+    import pydoc
+
+    text = pydoc.render_doc(OrvelMesh, renderer=pydoc.plaintext)
+    assert "OrvelMesh(app_name, plan_json='')" in text
+    for name, signature in SIGNATURES.items():
+        shown = signature.replace("(", "(self, /, ", 1) if signature != "()" else "(self, /)"
+        assert f"{name}{shown}" in text
+
+
+def test_import_raises_no_warning():
+    result = subprocess.run([sys.executable, "-W", "error", "-c", "import orvel_mesh"], capture_output=True, text=True)
+    assert result.returncode == 0, result.stderr

@@ -197,7 +197,12 @@ TupleCall::TupleCall(PyObject* args, PyObject* kwargs) {
 }
 
 void raise_conversion_error(PyObject* value, std::string_view target) {
-    raise_type_error("'" + type_qualname(value) + "' object cannot be converted to '" + std::string(target) + "'");
+    std::string message = "'";
+    message += type_qualname(value);
+    message += "' object cannot be converted to '";
+    message += target;
+    message += '\'';
+    raise_type_error(message);
 }
 
 PyObject* raise_mesh_error(const MeshError& error) {

@@ -123,6 +123,29 @@ PyGetSetDef attributes[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+// The class's name carries no module part, for which the interpreter warns at creation;
+// the warning would turn `import orvel_mesh` into an error under `-W error`.
+template <class Create>
+PyObject* without_deprecation_warnings(Create create) {
+    Ref warnings(PyImport_ImportModule("warnings"));
+    Ref catcher(warnings ? PyObject_CallMethod(warnings.get(), "catch_warnings", nullptr) : nullptr);
+    Ref entered(catcher ? PyObject_CallMethod(catcher.get(), "__enter__", nullptr) : nullptr);
+    Ref filtered(entered ? PyObject_CallMethod(warnings.get(), "simplefilter", "sO", "ignore",
+                                                PyExc_DeprecationWarning)
+                         : nullptr);
+    if (!filtered) return nullptr;
+    PyObject* created = create();
+    Ref failure(PyErr_GetRaisedException());
+    Ref exited(PyObject_CallMethod(catcher.get(), "__exit__", "OOO", Py_None, Py_None, Py_None));
+    if (failure) {
+        PyErr_SetRaisedException(failure.release());
+    } else if (!exited) {
+        Py_XDECREF(created);
+        return nullptr;
+    }
+    return created;
+}
+
 PyTypeObject* create_type() {
     static const std::string doc =
         doc_with_signature("OrvelMesh", constructor_signature, class_doc_body, false);
@@ -137,7 +160,13 @@ PyTypeObject* create_type() {
         {0, nullptr},
     };
     PyType_Spec spec = {"OrvelMesh", static_cast<int>(sizeof(MeshObject)), 0, Py_TPFLAGS_DEFAULT, slots};
-    return reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
+    Ref type(without_deprecation_warnings([&] { return PyType_FromSpec(&spec); }));
+    // Without a module, help() cannot document the class.
+    Ref module_name(new_str("orvel_mesh"));
+    if (!type || !module_name || PyObject_SetAttrString(type.get(), "__module__", module_name.get()) < 0) {
+        return nullptr;
+    }
+    return reinterpret_cast<PyTypeObject*>(type.release());
 }
 
 }  // namespace
