@@ -12,13 +12,10 @@ constexpr std::array<std::string_view, agent_status_count> status_names = {
     "starting", "running", "idle", "stopping", "stopped", "error",
 };
 
-// Timestamp text holds only digits, signs, '-', ':', '.', 'T': nothing to escape.
-void append_timestamp_member(std::string& out, std::string_view name, Timestamp moment) {
-    out += ",\"";
-    out += name;
-    out += "\":\"";
-    append_rfc3339(out, moment);
-    out += '"';
+// Room for the fixed members and two fractional timestamps, so the text is built in
+// one allocation unless strings need escapes.
+std::size_t json_size_estimate(const AgentEntry& entry) {
+    return 192 + entry.agent_id.size() + entry.agent_type.size() + entry.metadata.view().size();
 }
 
 }  // namespace
@@ -40,6 +37,7 @@ std::string unknown_status_message(std::string_view text) {
 }
 
 void append_json(std::string& out, const AgentEntry& entry) {
+    out.reserve(out.size() + json_size_estimate(entry));
     out += "{\"agent_id\":";
     json::append_string(out, entry.agent_id);
     out += ",\"agent_type\":";
@@ -48,8 +46,19 @@ void append_json(std::string& out, const AgentEntry& entry) {
     out += status_name(entry.status);
     out += "\",\"instance\":";
     json::append_uint(out, entry.instance);
-    append_timestamp_member(out, "registered_at", entry.registered_at);
-    append_timestamp_member(out, "last_active", entry.last_active);
+    // Timestamp text holds nothing that needs escaping. A fresh agent's two stamps are
+    // equal, and the text is written once.
+    out += ",\"registered_at\":\"";
+    const std::size_t stamp_start = out.size();
+    append_rfc3339(out, entry.registered_at);
+    const std::size_t stamp_length = out.size() - stamp_start;
+    out += "\",\"last_active\":\"";
+    if (entry.last_active == entry.registered_at) {
+        out.append(out, stamp_start, stamp_length);
+    } else {
+        append_rfc3339(out, entry.last_active);
+    }
+    out += '"';
     out += ",\"metadata\":";
     out += entry.metadata.view();
     out += '}';

@@ -50,12 +50,13 @@ Result<std::string> AgentRegistry::register_agent(std::string_view agent_type, s
         auto table = table_.write();
         if (!table) return poisoned();
         fault::point("registry.register");
-        auto& agents = (*table)->agents;
-        if (agents.find(agent_id) != agents.end()) return MeshError::already_registered(entry.agent_id);
+        // One search both refuses a duplicate and finds the place of the new record. A
+        // fault after this leaves the record half made, but also leaves the table poisoned.
+        auto [slot, inserted] = (*table)->agents.try_emplace(entry.agent_id);
+        if (!inserted) return MeshError::already_registered(entry.agent_id);
         entry.registered_at = entry.last_active = now();
-        agents.emplace(entry.agent_id,
-                       AgentRecord{entry.agent_type, entry.registered_at, entry.last_active, std::move(metadata),
-                                   instance, AgentStatus::Starting});
+        slot->second = AgentRecord{entry.agent_type, entry.registered_at, entry.last_active, std::move(metadata),
+                                   instance, AgentStatus::Starting};
         ++(*table)->by_status[status_index(AgentStatus::Starting)];
     }
     std::string text;
