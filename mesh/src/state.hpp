@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +30,13 @@ public:
     std::uint64_t key_count();
 
 private:
-    struct Table;
-    Guarded<StringMap<SharedText>> table_;
+    // Values are kept as their canonical text. `order` views the keys owned by the
+    // map's nodes, which never move, so a prefix listing walks only its matches.
+    struct Table {
+        StringMap<SharedText> values;
+        std::set<std::string_view, std::less<>> order;
+    };
+    Guarded<Table> table_;
 };
 
 }  // namespace orvel

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "channel/broadcast.hpp"
 #include "error.hpp"
 #include "hash.hpp"
 #include "lock.hpp"
@@ -12,6 +13,9 @@ namespace orvel {
 
 class ChannelHub {
 public:
+    // Messages each topic's channel holds for a receiver that has not yet taken them.
+    static constexpr std::uint32_t topic_capacity = 1024;
+
     ChannelHub();
     ~ChannelHub();
     ChannelHub(const ChannelHub&) = delete;
@@ -24,8 +28,8 @@ public:
     std::uint64_t topic_count();
 
 private:
-    struct Table;
-    Guarded<Table>* table_;
+    // The hub's own sending end of each topic keeps the topic's channel open.
+    Guarded<StringMap<BroadcastSender>> table_;
 };
 
 }  // namespace orvel

@@ -1,0 +1,149 @@
+#include "migrations.hpp"
+
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "fault.hpp"
+
+namespace orvel {
+namespace {
+
+MeshError poisoned() { return MeshError::migration("lock poisoned"); }
+
+MeshError not_in_progress(std::string_view variable_name) {
+    return MeshError::migration("No migration in progress for '" + std::string(variable_name) + "'");
+}
+
+bool complete(const MigrationState& state) { return state.stage == MigrationStage::Done; }
+
+MigrationStage next(MigrationStage stage) { return static_cast<MigrationStage>(static_cast<std::uint8_t>(stage) + 1); }
+MigrationStage previous(MigrationStage stage) { return static_cast<MigrationStage>(static_cast<std::uint8_t>(stage) - 1); }
+
+// A total that stops at the largest value rather than wrapping to a small, wrong one.
+std::uint64_t saturating_add(std::uint64_t total, std::uint64_t amount) {
+    std::uint64_t sum;
+    return __builtin_add_overflow(total, amount, &sum) ? std::numeric_limits<std::uint64_t>::max() : sum;
+}
+
+std::string to_json(const MigrationState& state) {
+    std::string text;
+    append_json(text, state);
+    return text;
+}
+
+}  // namespace
+
+MigrationEngine::MigrationEngine(std::string app_name) : app_name_(std::move(app_name)) {}
+
+Result<std::string> MigrationEngine::start(std::string_view variable_name, std::string_view source_backend,
+                                           std::string_view target_backend) {
+    MigrationState started;
+    {
+        auto table = table_.write();
+        if (!table) return poisoned();
+        fault::point("migrations.start");
+        auto found = (*table)->find(variable_name);
+        if (found != (*table)->end() && !complete(found->second)) {
+            const MigrationState& active = found->second;
+            return MeshError::migration("Migration for '" + std::string(variable_name) + "' already in progress at stage " +
+                                        std::to_string(static_cast<unsigned>(active.stage)) + " (" +
+                                        std::string(stage_name(active.stage)) + ")");
+        }
+        started.variable_name = variable_name;
+        started.source_backend = source_backend;
+        started.target_backend = target_backend;
+        started.stage = MigrationStage::ShadowWrite;
+        started.started_at = now();
+        started.advanced_at = started.started_at;
+        started.app_name = app_name_;
+        if (found != (*table)->end()) {
+            found->second = started;
+        } else {
+            (*table)->emplace(started.variable_name, started);
+        }
+    }
+    return to_json(started);
+}
+
+Result<std::string> MigrationEngine::advance(std::string_view variable_name, std::uint64_t discrepancy_count,
+                                             std::uint64_t keys_migrated) {
+    MigrationState advanced;
+    {
+        auto table = table_.write();
+        if (!table) return poisoned();
+        fault::point("migrations.advance");
+        auto found = (*table)->find(variable_name);
+        if (found == (*table)->end()) return not_in_progress(variable_name);
+        MigrationState& state = found->second;
+        if (complete(state)) {
+            return MeshError::migration("Migration for '" + std::string(variable_name) + "' is already complete");
+        }
+        state.stage = next(state.stage);
+        state.advanced_at = now();
+        state.discrepancy_count = saturating_add(state.discrepancy_count, discrepancy_count);
+        state.keys_migrated = saturating_add(state.keys_migrated, keys_migrated);
+        advanced = state;
+    }
+    return to_json(advanced);
+}
+
+Result<std::string> MigrationEngine::rollback(std::string_view variable_name) {
+    MigrationState rolled_back;
+    {
+        auto table = table_.write();
+        if (!table) return poisoned();
+        fault::point("migrations.rollback");
+        auto found = (*table)->find(variable_name);
+        if (found == (*table)->end()) return not_in_progress(variable_name);
+        MigrationState& state = found->second;
+        if (state.stage == MigrationStage::Idle) {
+            return MeshError::migration("Already at initial stage \u2014 cannot roll back further");
+        }
+        if (complete(state)) return MeshError::migration("Cannot roll back a completed migration");
+        state.stage = previous(state.stage);
+        state.advanced_at = now();
+        rolled_back = state;
+    }
+    return to_json(rolled_back);
+}
+
+Result<std::optional<std::string>> MigrationEngine::get(std::string_view variable_name) {
+    MigrationState copy;
+    {
+        auto table = table_.read();
+        if (!table) return poisoned();
+        fault::point("migrations.get");
+        auto found = (*table)->find(variable_name);
+        if (found == (*table)->end()) return std::optional<std::string>();
+        copy = found->second;
+    }
+    return std::optional<std::string>(to_json(copy));
+}
+
+Result<std::string> MigrationEngine::list() {
+    std::vector<MigrationState> copies;
+    {
+        auto table = table_.read();
+        if (!table) return poisoned();
+        copies.reserve((*table)->size());
+        for (const auto& entry : **table) copies.push_back(entry.second);
+    }
+    std::string text = "[";
+    for (const MigrationState& state : copies) {
+        if (text.size() > 1) text += ',';
+        append_json(text, state);
+    }
+    text += ']';
+    return text;
+}
+
+std::uint64_t MigrationEngine::active_count() {
+    auto table = table_.read();
+    if (!table) return 0;
+    std::uint64_t active = 0;
+    for (const auto& entry : **table) active += complete(entry.second) ? 0 : 1;
+    return active;
+}
+
+}  // namespace orvel

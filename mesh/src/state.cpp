@@ -1,0 +1,70 @@
+#include "state.hpp"
+
+#include "fault.hpp"
+#include "json.hpp"
+
+namespace orvel {
+namespace {
+
+MeshError poisoned() { return MeshError::state("state lock poisoned"); }
+
+}  // namespace
+
+Result<std::optional<SharedText>> StateStore::get(std::string_view key) {
+    auto table = table_.read();
+    if (!table) return poisoned();
+    fault::point("state.get");
+    auto found = (*table)->values.find(key);
+    if (found == (*table)->values.end()) return std::optional<SharedText>();
+    return std::optional<SharedText>(found->second);
+}
+
+Result<void> StateStore::set(std::string_view key, std::string_view value_json) {
+    std::string canonical;
+    if (auto error = json::canonicalize(value_json, canonical)) return MeshError::serialization(error->text());
+    SharedText value(canonical);
+
+    auto table = table_.write();
+    if (!table) return poisoned();
+    fault::point("state.set");
+    auto [slot, inserted] = (*table)->values.try_emplace(std::string(key));
+    slot->second = std::move(value);
+    if (inserted) (*table)->order.insert(slot->first);
+    return {};
+}
+
+Result<void> StateStore::remove(std::string_view key) {
+    auto table = table_.write();
+    if (!table) return poisoned();
+    fault::point("state.remove");
+    auto found = (*table)->values.find(key);
+    if (found == (*table)->values.end()) return {};
+    // The index views the node's key: drop the view before the node.
+    (*table)->order.erase(found->first);
+    (*table)->values.erase(found);
+    return {};
+}
+
+Result<bool> StateStore::exists(std::string_view key) {
+    auto table = table_.read();
+    if (!table) return poisoned();
+    return (*table)->values.contains(key);
+}
+
+Result<std::vector<std::string>> StateStore::keys(std::string_view prefix) {
+    auto table = table_.read();
+    if (!table) return poisoned();
+    std::vector<std::string> matches;
+    const auto& order = (*table)->order;
+    for (auto it = order.lower_bound(prefix); it != order.end() && it->starts_with(prefix); ++it) {
+        matches.emplace_back(*it);
+    }
+    return matches;
+}
+
+std::uint64_t StateStore::key_count() {
+    auto table = table_.read();
+    return table ? (*table)->values.size() : 0;
+}
+
+}  // namespace orvel
