@@ -58,8 +58,7 @@ void append_json(std::string& out, const AgentEntry& entry) {
     } else {
         append_rfc3339(out, entry.last_active);
     }
-    out += '"';
-    out += ",\"metadata\":";
+    out += "\",\"metadata\":";
     out += entry.metadata.view();
     out += '}';
 }
