@@ -30,6 +30,17 @@ inline std::uint64_t escape_flags(std::uint64_t word) {
     return (zero_quote | zero_backslash | control) & high_bits;
 }
 
+// High bit set in each byte that is not zero; exact, as no carry crosses a byte.
+inline std::uint64_t nonzero_flags(std::uint64_t word) {
+    return (((word & ~high_bits) + ~high_bits) | word) & high_bits;
+}
+
+// High bit set in each byte that is not JSON white space.
+inline std::uint64_t non_white_space_flags(std::uint64_t word) {
+    return nonzero_flags(word ^ every_byte(' ')) & nonzero_flags(word ^ every_byte('\n')) &
+           nonzero_flags(word ^ every_byte('\r')) & nonzero_flags(word ^ every_byte('\t'));
+}
+
 // Index of the byte holding the lowest flag.
 inline int first_flagged(std::uint64_t flags) { return std::countr_zero(flags) / 8; }
 

@@ -64,7 +64,7 @@ bool Reader::read_string(std::string& scratch, std::string_view& text) {
         const auto byte = static_cast<unsigned char>(*cursor_);
         if (byte == '"') {
             if (escaped) {
-                scratch.append(pending, cursor_);
+                scratch.append(pending, static_cast<std::size_t>(cursor_ - pending));
                 text = scratch;
             } else {
                 text = std::string_view(pending, static_cast<std::size_t>(cursor_ - pending));
@@ -75,44 +75,47 @@ bool Reader::read_string(std::string& scratch, std::string_view& text) {
         if (byte == '\\') {
             if (!escaped) scratch.clear();
             escaped = true;
-            scratch.append(pending, cursor_);
+            scratch.append(pending, static_cast<std::size_t>(cursor_ - pending));
             if (!read_escape(scratch)) return false;
             pending = cursor_;
         } else if (byte < 0x20) {
             ++cursor_;
             return fail_here("control character (\\u0000-\\u001F) found while parsing a string");
-        } else if (!skip_multibyte_character()) {
+        } else if (!skip_multibyte_characters()) {
             return false;
         }
     }
 }
 
 // Well-formed UTF-8 only: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool Reader::skip_multibyte_character() {
-    const auto lead = static_cast<unsigned char>(*cursor_++);
-    int continuations = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        continuations = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        continuations = 2;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        continuations = 3;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return fail_here(std::string(bad_code_point));
-    }
-    for (int i = 0; i < continuations; ++i) {
-        if (cursor_ == end_) return fail_here(std::string(eof_in_string));
-        const auto byte = static_cast<unsigned char>(*cursor_++);
-        if (byte < low || byte > high) return fail_here(std::string(bad_code_point));
-        low = 0x80;
-        high = 0xBF;
-    }
+// Reads characters while the next byte is not ASCII, as non-ASCII text comes in runs.
+bool Reader::skip_multibyte_characters() {
+    do {
+        const auto lead = static_cast<unsigned char>(*cursor_++);
+        int continuations = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            continuations = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            continuations = 2;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            continuations = 3;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        } else {
+            return fail_here(std::string(bad_code_point));
+        }
+        for (int i = 0; i < continuations; ++i) {
+            if (cursor_ == end_) return fail_here(std::string(eof_in_string));
+            const auto byte = static_cast<unsigned char>(*cursor_++);
+            if (byte < low || byte > high) return fail_here(std::string(bad_code_point));
+            low = 0x80;
+            high = 0xBF;
+        }
+    } while (cursor_ != end_ && static_cast<unsigned char>(*cursor_) >= 0x80);
     return true;
 }
 
@@ -172,6 +175,17 @@ bool Reader::read_literal(std::string_view word) {
         if (*cursor_++ != expected) return fail_here("expected ident");
     }
     return true;
+}
+
+const char* Reader::skip_white_space_run(const char* at, const char* end) {
+    while (end - at >= 8) {
+        if (const std::uint64_t stops = bytes::non_white_space_flags(bytes::load_word(at))) {
+            return at + bytes::first_flagged(stops);
+        }
+        at += 8;
+    }
+    while (at != end && (*at == ' ' || *at == '\n' || *at == '\r' || *at == '\t')) ++at;
+    return at;
 }
 
 bool Reader::finish() {

@@ -29,16 +29,9 @@ public:
 
     // Skips space, tab, line feed and carriage return; false when the text has ended.
     bool skip_white_space() {
-        while (cursor_ != end_) {
-            switch (*cursor_) {
-            case ' ':
-            case '\t':
-            case '\n':
-            case '\r': ++cursor_; break;
-            default: return true;
-            }
-        }
-        return false;
+        if (cursor_ != end_ && static_cast<unsigned char>(*cursor_) > ' ') return true;
+        cursor_ = skip_white_space_run(cursor_, end_);
+        return cursor_ != end_;
     }
     bool at_end() const { return cursor_ == end_; }
     // Only when not at_end().
@@ -80,7 +73,8 @@ private:
     bool read_escape(std::string& decoded);
     bool read_hex_escape(std::string& decoded);
     bool read_hex4(unsigned& code);
-    bool skip_multibyte_character();
+    bool skip_multibyte_characters();
+    static const char* skip_white_space_run(const char* at, const char* end);
     bool fail_at(const char* position, std::string description);
 
     const char* begin_;

@@ -1,8 +1,10 @@
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "json.hpp"
 #include "json_bytes.hpp"
+#include "json_decimal.hpp"
 
 namespace orvel::json {
 namespace {
@@ -37,34 +39,47 @@ void append_escape(std::string& out, unsigned char byte) {
     }
 }
 
-// `digits` are the significant digits d1 d2 ... of d1.d2... times ten to `exponent`.
-void append_laid_out(std::string& out, std::string_view digits, int exponent) {
+// Copies up to 20 bytes with fixed-size moves, which compile to a few instructions; the
+// source stays readable and the destination writable 20 bytes on.
+char* put_short(char* out, const char* text, std::size_t size) {
+    std::memcpy(out, text, 16);
+    std::memcpy(out + 16, text + 16, 4);
+    return out + size;
+}
+
+constexpr char zeros[20] = {'0', '0', '0', '0', '0', '0', '0', '0', '0', '0',
+                            '0', '0', '0', '0', '0', '0', '0', '0', '0', '0'};
+
+// Lays out d1.d2d3... × 10^exponent: plainly for exponents -5 to 15, else as d1.d2d3e±X.
+// `digits` (at most 17) stay readable 20 bytes past any of them; `out` has 48 bytes.
+char* lay_out(char* out, const char* digits, std::size_t count, int exponent) {
     if (exponent >= -5 && exponent <= 15) {
         if (exponent < 0) {
-            out += "0.";
-            out.append(static_cast<std::size_t>(-exponent - 1), '0');
-            out += digits;
-            return;
+            *out++ = '0';
+            *out++ = '.';
+            out = put_short(out, zeros, static_cast<std::size_t>(-exponent - 1));
+            return put_short(out, digits, count);
         }
         const auto whole = static_cast<std::size_t>(exponent) + 1;
-        if (digits.size() <= whole) {
-            out += digits;
-            out.append(whole - digits.size(), '0');
-            out += ".0";
-        } else {
-            out += digits.substr(0, whole);
-            out += '.';
-            out += digits.substr(whole);
+        if (count > whole) {
+            out = put_short(out, digits, whole);
+            *out++ = '.';
+            return put_short(out, digits + whole, count - whole);
         }
-        return;
+        out = put_short(out, digits, count);
+        out = put_short(out, zeros, whole - count);
+        *out++ = '.';
+        *out++ = '0';
+        return out;
     }
-    out += digits[0];
-    if (digits.size() > 1) {
-        out += '.';
-        out += digits.substr(1);
+    *out++ = digits[0];
+    if (count > 1) {
+        *out++ = '.';
+        out = put_short(out, digits + 1, count - 1);
     }
-    out += exponent < 0 ? "e-" : "e+";
-    append_uint(out, static_cast<std::uint64_t>(exponent < 0 ? -exponent : exponent));
+    *out++ = 'e';
+    *out++ = exponent < 0 ? '-' : '+';
+    return std::to_chars(out, out + 4, exponent < 0 ? -exponent : exponent).ptr;
 }
 
 }  // namespace
@@ -79,7 +94,7 @@ void append_string(std::string& out, std::string_view utf8) {
     const char* const end = at + utf8.size();
     for (;;) {
         const char* stop = next_escape(at, end);
-        out.append(at, stop);
+        out.append(at, static_cast<std::size_t>(stop - at));
         if (stop == end) break;
         append_escape(out, static_cast<unsigned char>(*stop));
         at = stop + 1;
@@ -90,13 +105,13 @@ void append_string(std::string& out, std::string_view utf8) {
 void append_uint(std::string& out, std::uint64_t value) {
     char buffer[20];
     const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, written.ptr);
+    out.append(buffer, static_cast<std::size_t>(written.ptr - buffer));
 }
 
 void append_int(std::string& out, std::int64_t value) {
     char buffer[20];
     const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, written.ptr);
+    out.append(buffer, static_cast<std::size_t>(written.ptr - buffer));
 }
 
 // The shortest digits that read back exactly, laid out plainly for exponents -5..15.
@@ -105,26 +120,19 @@ void append_double(std::string& out, double value) {
         out += "null";
         return;
     }
-    if (std::signbit(value)) out += '-';
+    char text[48];
+    char* end = text;
+    if (std::signbit(value)) *end++ = '-';
     if (value == 0) {
-        out += "0.0";
-        return;
+        std::memcpy(end, "0.0", 3);
+        end += 3;
+    } else {
+        const Decimal decimal = shortest_decimal(std::fabs(value));
+        char digits[40] = {};
+        const auto count = static_cast<std::size_t>(std::to_chars(digits, digits + 20, decimal.significand).ptr - digits);
+        end = lay_out(end, digits, count, decimal.exponent + static_cast<int>(count) - 1);
     }
-    // Scientific form of the magnitude: d[.ddd]e±XX.
-    char buffer[32];
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific);
-    const std::string_view scientific(buffer, static_cast<std::size_t>(written.ptr - buffer));
-    const std::size_t e = scientific.find('e');
-    char digits[20];
-    std::size_t count = 0;
-    for (const char c : scientific.substr(0, e)) {
-        if (c != '.') digits[count++] = c;
-    }
-    int exponent = 0;
-    const std::string_view exponent_text = scientific.substr(e + 2);
-    std::from_chars(exponent_text.data(), exponent_text.data() + exponent_text.size(), exponent);
-    if (scientific[e + 1] == '-') exponent = -exponent;
-    append_laid_out(out, std::string_view(digits, count), exponent);
+    out.append(text, static_cast<std::size_t>(end - text));
 }
 
 }  // namespace orvel::json
