@@ -25,10 +25,11 @@ inline int report(const char* suite) {
         }                                                                                  \
     } while (0)
 
+// Copies both sides, so a value read out of a temporary outlives the expression.
 #define CHECK_EQ(actual, expected)                                                          \
     do {                                                                                    \
-        const auto& check_actual_ = (actual);                                               \
-        const auto& check_expected_ = (expected);                                           \
+        const auto check_actual_ = (actual);                                                \
+        const auto check_expected_ = (expected);                                            \
         if (check_actual_ == check_expected_) {                                             \
             ++check::passed;                                                                \
         } else {                                                                            \
