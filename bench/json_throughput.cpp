@@ -1,0 +1,61 @@
+// Throughput of reading documents into canonical text (and of checking them only), in
+// MB/s of input, over the three benchmark documents.
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "json.hpp"
+
+namespace {
+
+std::string read_file(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Best of several rounds, each long enough to swamp the clock's resolution.
+template <class Work>
+double megabytes_per_second(std::size_t size, Work work) {
+    double best = 0;
+    for (int round = 0; round < 5; ++round) {
+        int repetitions = 0;
+        const auto start = std::chrono::steady_clock::now();
+        std::chrono::duration<double> elapsed{};
+        do {
+            work();
+            ++repetitions;
+            elapsed = std::chrono::steady_clock::now() - start;
+        } while (elapsed.count() < 0.2);
+        const double rate = static_cast<double>(size) * repetitions / elapsed.count() / 1e6;
+        if (rate > best) best = rate;
+    }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string directory = argc > 1 ? argv[1] : ORVEL_BENCH_DATA;
+    std::printf("%-20s %12s %14s %12s\n", "document", "bytes", "canonical MB/s", "check MB/s");
+    for (const char* name : {"twitter.json", "citm_catalog.json", "canada.json"}) {
+        const std::string text = read_file(directory + "/" + name);
+        if (text.empty()) {
+            std::fprintf(stderr, "cannot read %s/%s\n", directory.c_str(), name);
+            return 1;
+        }
+        std::string out;
+        const double canonical = megabytes_per_second(text.size(), [&] {
+            out.clear();
+            if (orvel::json::canonicalize(text, out)) std::abort();
+        });
+        const double check = megabytes_per_second(text.size(), [&] {
+            if (orvel::json::validate(text)) std::abort();
+        });
+        std::printf("%-20s %12zu %14.0f %12.0f\n", name, text.size(), canonical, check);
+    }
+    return 0;
+}
