@@ -1,5 +1,7 @@
-"""Every program in examples/ runs against the installed wheel and prints what it promises."""
+"""Every program in examples/, and every >>> line of the README, runs against the installed wheel
+and prints what it promises."""
 
+import doctest
 import os
 import re
 import subprocess
@@ -8,7 +10,8 @@ from pathlib import Path
 
 import pytest
 
-EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
+ROOT = Path(__file__).resolve().parents[2]
+EXAMPLES = ROOT / "examples"
 STAMP = r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d{3}|\.\d{6}|\.\d{9})?\+00:00"
 
 # Lines each program must print, in this order (other lines may come between). Each is a
@@ -117,3 +120,22 @@ def test_example_runs_and_prints_what_it_promises(tmp_path, name):
 ])
 def test_order_check_itself(expected, lines, result):
     assert unmatched(expected, lines) == result
+
+
+class ClockBlindChecker(doctest.OutputChecker):
+    """Compares outputs with every timestamp taken as equal: the README shows the times of one real run."""
+
+    def check_output(self, want, got, optionflags):
+        return super().check_output(re.sub(STAMP, "<time>", want), re.sub(STAMP, "<time>", got), optionflags)
+
+
+def test_readme_sessions_print_what_the_readme_shows():
+    readme = (ROOT / "README.md").read_text(encoding="utf-8")
+    # The sessions run in order, sharing one namespace, as one reader would type them.
+    sessions = "\n".join(re.findall(r"^```pycon\n(.*?)^```$", readme, re.S | re.M))
+    test = doctest.DocTestParser().get_doctest(sessions, {}, "README.md", None, 0)
+    report = []
+    runner = doctest.DocTestRunner(checker=ClockBlindChecker(), optionflags=doctest.ELLIPSIS)
+    result = runner.run(test, out=report.append)
+    assert result.attempted >= 40
+    assert result.failed == 0, "".join(report)
