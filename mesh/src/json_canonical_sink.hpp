@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "json.hpp"
+#include "json_member_order.hpp"
 #include "json_reader.hpp"
 
 namespace orvel::json {
@@ -18,6 +19,7 @@ struct CanonicalWorkspace {
         std::size_t body_begin;    // output offset just after '{'
         std::size_t first_member;  // index into `members`
         std::size_t names_mark;    // size of `unescaped_names` when the object opened
+        std::uint64_t shape;       // summary of the names so far, in order
         bool in_order;             // every name so far strictly greater than the one before
     };
     struct Member {
@@ -27,16 +29,12 @@ struct CanonicalWorkspace {
         std::uint32_t name_size;
         bool name_unescaped;  // the name had escapes; its decoded bytes are in `unescaped_names`
     };
-    struct SortEntry {
-        std::uint64_t prefix;
-        std::string_view name;
-        std::uint32_t index;  // position in text order, so a later duplicate sorts after
-    };
 
     std::vector<OpenObject> objects;
     std::vector<Member> members;
     std::string unescaped_names;
-    std::vector<SortEntry> order;
+    std::vector<MemberName> names;
+    MemberOrder member_order;
     std::string members_text;
 
     // The workspace of the calling thread, emptied.
@@ -53,7 +51,12 @@ public:
     void separator() { out_ += ','; }
     void open_object() {
         out_ += '{';
-        work_.objects.push_back({out_.size(), work_.members.size(), work_.unescaped_names.size(), true});
+        CanonicalWorkspace::OpenObject& object = work_.objects.emplace_back();
+        object.body_begin = out_.size();
+        object.first_member = work_.members.size();
+        object.names_mark = work_.unescaped_names.size();
+        object.shape = 0;
+        object.in_order = true;
     }
     void member_name(std::string_view name, std::string_view quoted, bool escaped);
     void close_object();

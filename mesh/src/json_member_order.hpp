@@ -1,0 +1,49 @@
+// The order in which an object's members are written: ascending name bytes, and of equal
+// names only the last given.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace orvel::json {
+
+// A member name with its first eight bytes big-endian and zero-padded: names whose
+// prefixes differ are ordered by them alone.
+struct MemberName {
+    std::uint64_t prefix;
+    std::string_view text;
+};
+
+std::uint64_t name_prefix(std::string_view name);
+bool name_less(const MemberName& left, const MemberName& right);
+
+// Objects with the same names in the same order recur throughout most documents, so the
+// order found for each such shape is remembered and tried first.
+class MemberOrder {
+public:
+    // Indices into `names` (given in text order) of the members to write, in order.
+    // `shape` summarises the names; equal name lists must give equal shapes.
+    std::span<const std::uint32_t> order(std::span<const MemberName> names, std::uint64_t shape);
+
+private:
+    struct Remembered {
+        std::uint64_t shape = 0;
+        std::vector<std::uint32_t> order;
+    };
+    struct SortEntry {
+        MemberName name;
+        std::uint32_t index;  // text position: the later of equal names sorts after
+    };
+
+    bool sorts(std::span<const MemberName> names, const std::vector<std::uint32_t>& order) const;
+    void sort(std::span<const MemberName> names);
+
+    std::array<Remembered, 64> remembered_;
+    std::vector<SortEntry> entries_;
+    std::vector<std::uint32_t> order_;
+};
+
+}  // namespace orvel::json
