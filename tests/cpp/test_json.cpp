@@ -146,6 +146,11 @@ void check_canonical_text() {
         {"{\"a\\u0000\":1,\"a\":2}", "{\"a\":2,\"a\\u0000\":1}"},
         {"[{\"b\":{\"d\":1,\"c\":2},\"a\":0},{\"y\":[{\"q\":1,\"p\":2}],\"x\":1}]",
          "[{\"a\":0,\"b\":{\"c\":2,\"d\":1}},{\"x\":1,\"y\":[{\"p\":2,\"q\":1}]}]"},
+        // Objects of one shape reuse an order only when it sorts them.
+        {"[{\"b\":1,\"a\":2},{\"b\":3,\"a\":4},{\"b\":5,\"a\":6,\"b\":7},{\"b\":8,\"a\":9}]",
+         "[{\"a\":2,\"b\":1},{\"a\":4,\"b\":3},{\"a\":6,\"b\":7},{\"a\":9,\"b\":8}]"},
+        {"[{\"abcdefghZ\":1,\"abcdefghA\":2,\"abcdefghM\":3},{\"abcdefghM\":4,\"abcdefghZ\":5,\"abcdefghA\":6}]",
+         "[{\"abcdefghA\":2,\"abcdefghM\":3,\"abcdefghZ\":1},{\"abcdefghA\":6,\"abcdefghM\":4,\"abcdefghZ\":5}]"},
         {"\"\\u00e9\"", "\"\xC3\xA9\""},
         {"\"\xC3\xA9\"", "\"\xC3\xA9\""},
         {"\"\\u0001\"", "\"\\u0001\""},
