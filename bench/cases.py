@@ -1,0 +1,212 @@
+"""The timed workloads and the contenders they run on.
+
+A case is one workload on one contender. Preparing it builds the contender, fills it and
+returns the bound call to time with its arguments, so the timed loop is nothing but calls.
+"""
+
+from dataclasses import dataclass
+from itertools import repeat
+from pathlib import Path
+from time import process_time
+
+import orvel_mesh
+from reference import ReferenceMesh, orjson_codec
+
+ROOT = Path(__file__).resolve().parent.parent
+DOCUMENTS_DIR = ROOT.parent / "shared" / "data" / "bench"
+DOCUMENTS = ("twitter", "citm_catalog", "canada")
+
+MESH = "orvel_mesh"
+REFERENCE = "reference"
+ORJSON = "reference_orjson"
+FLOOR = "floor"
+CONTENDERS = (MESH, REFERENCE, ORJSON, FLOOR)
+
+# The keys the small calls find; the stores around them are small, as in an application
+# that keeps a handful of state values and agents.
+KEY = "user:0000042"
+SMALL_VALUE = '{"name":"ada","n":42,"tags":["a","b"]}'
+AGENT = "agent-0000042"
+PAYLOAD = '{"order":7}'
+
+
+def new_contender(name):
+    if name == MESH:
+        return orvel_mesh.OrvelMesh("bench")
+    if name == REFERENCE:
+        return ReferenceMesh("bench")
+    if name == ORJSON:
+        return ReferenceMesh("bench", codec=orjson_codec())
+    raise ValueError(f"no contender {name!r}")
+
+
+def state_key(serial):
+    return f"user:{serial:07d}"
+
+
+def keys_prefix():
+    """Selects the 10 keys state_key(120) to state_key(129)."""
+    return state_key(120)[:-1]
+
+
+# Timed loops: ten calls a round (pairs count as one), so the loop's own cost is a tenth of a call's worth.
+
+def _calls(function, args, loops):
+    if len(args) == 1:
+        (a,) = args
+        start = process_time()
+        for _ in repeat(None, loops):
+            function(a); function(a); function(a); function(a); function(a)
+            function(a); function(a); function(a); function(a); function(a)
+        return process_time() - start
+    if len(args) == 3:
+        a, b, c = args
+        start = process_time()
+        for _ in repeat(None, loops):
+            function(a, b, c); function(a, b, c); function(a, b, c); function(a, b, c)
+            function(a, b, c); function(a, b, c); function(a, b, c); function(a, b, c)
+            function(a, b, c); function(a, b, c)
+        return process_time() - start
+    a, b = args
+    start = process_time()
+    for _ in repeat(None, loops):
+        function(a, b); function(a, b); function(a, b); function(a, b); function(a, b)
+        function(a, b); function(a, b); function(a, b); function(a, b); function(a, b)
+    return process_time() - start
+
+
+def _pairs(first, first_args, second, second_arg, loops):
+    a, b = first_args
+    start = process_time()
+    for _ in repeat(None, loops):
+        first(a, b); second(second_arg); first(a, b); second(second_arg)
+        first(a, b); second(second_arg); first(a, b); second(second_arg)
+        first(a, b); second(second_arg); first(a, b); second(second_arg)
+        first(a, b); second(second_arg); first(a, b); second(second_arg)
+        first(a, b); second(second_arg); first(a, b); second(second_arg)
+    return process_time() - start
+
+
+def _round_trips(state_set, state_get, key, document, loops):
+    start = process_time()
+    for _ in repeat(None, loops):
+        state_set(key, document)
+        state_get(key)
+    return process_time() - start
+
+
+def calls_timer(function, *args):
+    """Times `loops` rounds of ten calls; returns CPU seconds."""
+    return lambda loops: _calls(function, args, loops)
+
+
+# Small calls. Each prepares one contender; the floor is the C builtin of
+# the same shape on a dict.
+
+def small_state_exists_hit(name):
+    if name == FLOOR:
+        return calls_timer({KEY: SMALL_VALUE}.__contains__, KEY)
+    mesh = new_contender(name)
+    mesh.state_set(KEY, SMALL_VALUE)
+    return calls_timer(mesh.state_exists, KEY)
+
+
+def small_state_exists_miss(name):
+    if name == FLOOR:
+        return calls_timer({KEY: SMALL_VALUE}.__contains__, "user:missing")
+    mesh = new_contender(name)
+    mesh.state_set(KEY, SMALL_VALUE)
+    return calls_timer(mesh.state_exists, "user:missing")
+
+
+def small_state_get(name):
+    if name == FLOOR:
+        return calls_timer({KEY: SMALL_VALUE}.get, KEY)
+    mesh = new_contender(name)
+    mesh.state_set(KEY, SMALL_VALUE)
+    return calls_timer(mesh.state_get, KEY)
+
+
+def small_get_agent_miss(name):
+    if name == FLOOR:
+        return calls_timer({AGENT: None}.get, "agent-missing")
+    mesh = new_contender(name)
+    mesh.register_agent("Worker", AGENT)
+    return calls_timer(mesh.get_agent, "agent-missing")
+
+
+def small_register_deregister(name):
+    mesh = new_contender(name)
+    return lambda loops: _pairs(mesh.register_agent, ("Worker", AGENT), mesh.deregister_agent, AGENT, loops)
+
+
+def small_route_agent_call(name):
+    mesh = new_contender(name)
+    mesh.register_agent("Worker", AGENT)
+    return calls_timer(mesh.route_agent_call, "Worker", AGENT, "checkout")
+
+
+def small_publish(name):
+    mesh = new_contender(name)
+    return calls_timer(mesh.publish, "orders", PAYLOAD)
+
+
+@dataclass(frozen=True)
+class Workload:
+    name: str
+    contenders: tuple
+    prepare: object  # (contender name, size) -> run(loops) giving CPU seconds
+    json_free: bool = False  # whether our side does no JSON work, so the floor applies
+    inner: int = 10  # calls in one round of the timed loop
+
+
+def _small(name, prepare, json_free):
+    contenders = CONTENDERS if json_free else (MESH, REFERENCE, ORJSON)
+    return Workload(f"small/{name}", contenders, lambda contender, size: prepare(contender), json_free)
+
+
+def read_document(document):
+    return (DOCUMENTS_DIR / f"{document}.json").read_text(encoding="utf-8")
+
+
+def _canonicalise(document):
+    def prepare(contender, size):
+        mesh = new_contender(contender)
+        text = read_document(document)
+        return lambda loops: _round_trips(mesh.state_set, mesh.state_get, "doc", text, loops)
+
+    return Workload(f"canonicalise/{document}", (MESH, REFERENCE, ORJSON), prepare, inner=1)
+
+
+def fill_state(mesh, size):
+    state_set = mesh.state_set
+    for serial in range(size):
+        state_set(state_key(serial), f'{{"n":{serial}}}')
+
+
+def _state_keys(contender, size):
+    mesh = new_contender(contender)
+    fill_state(mesh, size)
+    return calls_timer(mesh.state_keys, keys_prefix())
+
+
+WORKLOADS = (
+    _small("state_exists_hit", small_state_exists_hit, True),
+    _small("state_exists_miss", small_state_exists_miss, True),
+    _small("state_get_small", small_state_get, True),
+    _small("get_agent_miss", small_get_agent_miss, True),
+    _small("register_deregister", small_register_deregister, False),
+    _small("route_agent_call", small_route_agent_call, False),
+    _small("publish_small", small_publish, False),
+    *(_canonicalise(document) for document in DOCUMENTS),
+    Workload("state_keys/10_of_many", (MESH, REFERENCE), _state_keys),
+)
+
+
+def case_names():
+    """Every (workload, contender) pair, in the order they are run."""
+    return [(workload, contender) for workload in WORKLOADS for contender in workload.contenders]
+
+
+def workload_named(name):
+    return next(workload for workload in WORKLOADS if workload.name == name)

@@ -1,0 +1,39 @@
+"""Per-call times of every case, measured by pyperf: each case runs in several fresh worker
+processes, each calibrating its loop count, warming up and then taking several values.
+
+    python bench/timing.py -o OUT.json [--size N] [pyperf options]
+
+Times are CPU time: on a shared machine the wall clock also counts other processes.
+"""
+
+import pyperf
+
+from cases import case_names
+
+prepared = {}
+
+
+def time_case(loops, workload, contender, size):
+    # Workers run this whole script; only the case they were given is ever prepared.
+    key = (workload.name, contender)
+    if key not in prepared:
+        prepared[key] = workload.prepare(contender, size)
+    return prepared[key](loops)
+
+
+def add_size(command, args):
+    command.extend(("--size", str(args.size)))
+
+
+def main():
+    runner = pyperf.Runner(add_cmdline_args=add_size)
+    runner.argparser.add_argument("--size", type=int, default=1_000_000,
+                                  help="state keys stored for the prefix listing")
+    args = runner.parse_args()
+    for workload, contender in case_names():
+        runner.bench_time_func(f"{workload.name}/{contender}", time_case, workload, contender, args.size,
+                               inner_loops=workload.inner)
+
+
+if __name__ == "__main__":
+    main()
