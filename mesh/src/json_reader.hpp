@@ -33,8 +33,7 @@ public:
         cursor_ = skip_white_space_run(cursor_, end_);
         return cursor_ != end_;
     }
-    bool at_end() const { return cursor_ == end_; }
-    // Only when not at_end().
+    // Only after skip_white_space() found a byte.
     char peek() const { return *cursor_; }
     void advance() { ++cursor_; }
 
