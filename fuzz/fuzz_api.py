@@ -1,0 +1,22 @@
+"""Fuzz target: a sequence of method calls, faults included, chosen by the input bytes and
+checked call by call against the model of api_model.Session."""
+
+import sys
+
+import atheris
+
+with atheris.instrument_imports():
+    import api_model
+
+import mesh_under_test
+
+TESTING = mesh_under_test.testing()
+
+
+def test_one_input(data):
+    api_model.Session(TESTING.OrvelMesh, TESTING).run(api_model.Source(data), steps=200)
+
+
+if __name__ == "__main__":
+    atheris.Setup(sys.argv, test_one_input)
+    atheris.Fuzz()
