@@ -39,7 +39,7 @@ Result<void> StateStore::remove(std::string_view key) {
     fault::point("state.remove");
     auto found = (*table)->values.find(key);
     if (found == (*table)->values.end()) return {};
-    // The index views the node's key: drop the view before the node.
+    // The index points at the node's key: drop the pointer before the node.
     (*table)->order.erase(found->first);
     (*table)->values.erase(found);
     return {};
@@ -54,12 +54,7 @@ Result<bool> StateStore::exists(std::string_view key) {
 Result<std::vector<std::string>> StateStore::keys(std::string_view prefix) {
     auto table = table_.read();
     if (!table) return poisoned();
-    std::vector<std::string> matches;
-    const auto& order = (*table)->order;
-    for (auto it = order.lower_bound(prefix); it != order.end() && it->starts_with(prefix); ++it) {
-        matches.emplace_back(*it);
-    }
-    return matches;
+    return (*table)->order.starting_with(prefix);
 }
 
 std::uint64_t StateStore::key_count() {

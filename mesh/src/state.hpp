@@ -2,15 +2,14 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "error.hpp"
 #include "hash.hpp"
+#include "key_index.hpp"
 #include "lock.hpp"
 #include "shared_text.hpp"
 
@@ -30,11 +29,11 @@ public:
     std::uint64_t key_count();
 
 private:
-    // Values are kept as their canonical text. `order` views the keys owned by the
+    // Values are kept as their canonical text. `order` points at the keys owned by the
     // map's nodes, which never move, so a prefix listing walks only its matches.
     struct Table {
         StringMap<SharedText> values;
-        std::set<std::string_view, std::less<>> order;
+        KeyIndex order;
     };
     Guarded<Table> table_;
 };
