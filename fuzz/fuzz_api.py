@@ -1,6 +1,8 @@
 """Fuzz target: a sequence of method calls, faults included, chosen by the input bytes and
 checked call by call against the model of api_model.Session."""
 
+import mesh_under_test  # noqa: I001 - first, so that an instrumented build finds the fuzzer
+
 import sys
 
 import atheris
@@ -8,9 +10,7 @@ import atheris
 with atheris.instrument_imports():
     import api_model
 
-import mesh_under_test
-
-TESTING = mesh_under_test.testing()
+TESTING = None
 
 
 def test_one_input(data):
@@ -19,4 +19,5 @@ def test_one_input(data):
 
 if __name__ == "__main__":
     atheris.Setup(sys.argv, test_one_input)
+    TESTING = mesh_under_test.testing()
     atheris.Fuzz()

@@ -63,6 +63,9 @@ def _depth_and_surrogates(value):
         if isinstance(item, str):
             if any(0xD800 <= ord(c) <= 0xDFFF for c in item):
                 raise Refused("lone surrogate")
+        elif isinstance(item, tuple):  # a member (name, value) of an object read as pairs
+            pending.extend((element, depth) for element in item)
+            continue
         elif isinstance(item, list):
             depth += 1
             pending.extend((element, depth) for element in item)

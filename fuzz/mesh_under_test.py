@@ -1,9 +1,15 @@
 """The modules the fuzz targets exercise: `orvel_mesh` as importable, and the fault-injection
-build from the directory named by ORVEL_MESH_TESTING_DIR."""
+build from the directory named by ORVEL_MESH_TESTING_DIR.
+
+Import this before atheris and load the modules only after atheris.Setup(): a build with
+coverage instrumentation (see README.md) then resolves its hooks in the fuzzer's library.
+"""
 
 import importlib
 import os
 import sys
+
+sys.setdlopenflags(sys.getdlopenflags() | os.RTLD_GLOBAL)
 
 
 def module():

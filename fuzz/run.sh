@@ -23,7 +23,7 @@ run() {
     if ! "$@" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 -dict="$here/json.dict" \
             -artifact_prefix="$work/$name-" "$work/corpus-$name" "${seeds[@]}" >"$log" 2>&1; then
         tail -40 "$log"
-        echo "fuzz: target $name failed; keep the input above as a regression case in fuzz/corpus/$name/" >&2
+        echo "fuzz: target $name failed on $work/$name-crash-*; once fixed, keep that input in ${seeds[0]}/" >&2
         return 1
     fi
     local runs
