@@ -68,6 +68,8 @@ def test_blank_plan_or_empty_braces_give_the_default_plan(text):
     assert mesh.app_name == ""
 
 
+# Every fault is pinned down in the C++ tests; these check the diagnostics table and the
+# exception through the constructor.
 @pytest.mark.parametrize(
     "text,message",
     [
@@ -82,29 +84,8 @@ def test_blank_plan_or_empty_braces_give_the_default_plan(text):
         ("{ }", "missing field `app_name` at line 1 column 3"),
         ("[]", "invalid length 0, expected struct Plan with 4 elements at line 1 column 2"),
         ('{"app_name":"myapp","functions":null}', "invalid type: null, expected a sequence at line 1 column 36"),
-        ('{"app_name":"m","agents":{}}', "invalid type: map, expected a sequence at line 1 column 25"),
-        ('{"app_name":"m","backends":[]}', "invalid type: sequence, expected a map at line 1 column 27"),
-        ('{"app_name":-5}', "invalid type: integer `-5`, expected a string at line 1 column 14"),
         ('{"app_name":1.5}', "invalid type: floating point `1.5`, expected a string at line 1 column 15"),
-        (
-            '{"app_name":"m","functions":[1e2]}',
-            "invalid type: floating point `100.0`, expected a string at line 1 column 32",
-        ),
-        (
-            '{"app_name":"m","backends":{"db":"sqlite"}}',
-            'invalid type: string "sqlite", expected struct BackendSpec at line 1 column 41',
-        ),
-        ('{"app_name":"m","backends":{"db":{}}}', "missing field `backend_type` at line 1 column 35"),
-        (
-            '{"app_name":"m","backends":{"db":{"backend_type":"a","config":1,"config":2}}}',
-            "duplicate field `config` at line 1 column 72",
-        ),
-        ('["m",{},[],[],5]', "trailing characters at line 1 column 15"),
-        ('{"app_name":"m"} x', "trailing characters at line 1 column 18"),
         ('{"app_name":"m","x":1e400}', "number out of range at line 1 column 25"),
-        ('{"app_name":"m","x":[1,]}', "trailing comma at line 1 column 24"),
-        ('{"app_name":"m","x":' + "[" * 127 + "]" * 127 + "}", "recursion limit exceeded at line 1 column 147"),
-        ("x", "expected value at line 1 column 1"),
         ('\u00a0{"app_name":5}', "invalid type: integer `5`, expected a string at line 1 column 13"),
         ('{\n  "app_name": 5\n}', "invalid type: integer `5`, expected a string at line 2 column 15"),
     ],
