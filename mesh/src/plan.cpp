@@ -276,7 +276,7 @@ std::string write_plan(const Plan& plan) {
         out += ":{\"backend_type\":";
         json::append_string(out, spec.backend_type);
         out += ",\"config\":";
-        // A spec built in code without a config has none to show.
+        // A backend built in code without a config has none to show.
         out += spec.config.empty() ? std::string_view("null") : spec.config.view();
         out += '}';
     }

@@ -194,15 +194,15 @@ void check_writing() {
     orvel::Plan plan;
     plan.app_name = "a\"b";
     plan.functions = {"f\n", "g"};
-    plan.backends["spec"] = orvel::BackendSpec{"sqlite", orvel::SharedText("{\"k\":1}")};
+    plan.backends["store"] = orvel::BackendSpec{"sqlite", orvel::SharedText("{\"k\":1}")};
     plan.backends["empty"] = orvel::BackendSpec{"memory", orvel::SharedText()};
     const std::string written = orvel::write_plan(plan);
     // Backends come in the map's order, which is not promised: accept either.
     const std::set<std::string> acceptable = {
-        "{\"app_name\":\"a\\\"b\",\"backends\":{\"spec\":{\"backend_type\":\"sqlite\",\"config\":{\"k\":1}},"
+        "{\"app_name\":\"a\\\"b\",\"backends\":{\"store\":{\"backend_type\":\"sqlite\",\"config\":{\"k\":1}},"
         "\"empty\":{\"backend_type\":\"memory\",\"config\":null}},\"functions\":[\"f\\n\",\"g\"],\"agents\":[]}",
         "{\"app_name\":\"a\\\"b\",\"backends\":{\"empty\":{\"backend_type\":\"memory\",\"config\":null},"
-        "\"spec\":{\"backend_type\":\"sqlite\",\"config\":{\"k\":1}}},\"functions\":[\"f\\n\",\"g\"],\"agents\":[]}",
+        "\"store\":{\"backend_type\":\"sqlite\",\"config\":{\"k\":1}}},\"functions\":[\"f\\n\",\"g\"],\"agents\":[]}",
     };
     CHECK(acceptable.count(written) == 1);
     // What is written reads back to the same plan.
