@@ -38,4 +38,27 @@ void append_uint(std::string& out, std::uint64_t value);
 void append_int(std::string& out, std::int64_t value);
 void append_double(std::string& out, double value);
 
+// Writes one object whose members come in the order they are added, with the commas
+// between them; the closing brace is written when the writer goes out of scope.
+class ObjectWriter {
+public:
+    explicit ObjectWriter(std::string& out) : out_(out) { out_ += '{'; }
+    ObjectWriter(const ObjectWriter&) = delete;
+    ObjectWriter& operator=(const ObjectWriter&) = delete;
+    ~ObjectWriter() { out_ += '}'; }
+
+    // Writes the member name and returns the text that its value is appended to.
+    std::string& operator[](std::string_view name) {
+        out_ += empty_ ? "\"" : ",\"";
+        empty_ = false;
+        out_ += name;
+        out_ += "\":";
+        return out_;
+    }
+
+private:
+    std::string& out_;
+    bool empty_ = true;
+};
+
 }  // namespace orvel::json

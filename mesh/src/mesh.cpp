@@ -10,11 +10,9 @@ std::string engine_name(const Plan& plan, std::string_view app_name) {
     return plan.app_name.empty() ? std::string(app_name) : plan.app_name;
 }
 
-void append_count_member(std::string& out, std::string_view name, std::uint64_t count) {
-    out += '"';
-    out += name;
-    out += "\":";
-    json::append_uint(out, count);
+void append_single_count(std::string& out, std::string_view name, std::uint64_t count) {
+    json::ObjectWriter object(out);
+    json::append_uint(object[name], count);
 }
 
 }  // namespace
@@ -52,23 +50,22 @@ std::string Mesh::health_snapshot() {
     const std::uint64_t active = migrations_.active_count();
     const std::uint64_t topics = channels_.topic_count();
 
-    std::string text = "{\"agents\":{";
-    append_count_member(text, "error", error);
-    text += ',';
-    append_count_member(text, "idle", idle);
-    text += ',';
-    append_count_member(text, "running", running);
-    text += ',';
-    append_count_member(text, "total", total);
-    text += "},\"app\":";
-    json::append_string(text, app_name());
-    text += ",\"channels\":{";
-    append_count_member(text, "topics", topics);
-    text += "},\"migrations\":{";
-    append_count_member(text, "active", active);
-    text += "},\"state\":{";
-    append_count_member(text, "keys", keys);
-    text += "},\"status\":\"ok\"}";
+    std::string text;
+    {
+        json::ObjectWriter snapshot(text);
+        {
+            json::ObjectWriter agents(snapshot["agents"]);
+            json::append_uint(agents["error"], error);
+            json::append_uint(agents["idle"], idle);
+            json::append_uint(agents["running"], running);
+            json::append_uint(agents["total"], total);
+        }
+        json::append_string(snapshot["app"], app_name());
+        append_single_count(snapshot["channels"], "topics", topics);
+        append_single_count(snapshot["migrations"], "active", active);
+        append_single_count(snapshot["state"], "keys", keys);
+        json::append_string(snapshot["status"], "ok");
+    }
     return text;
 }
 

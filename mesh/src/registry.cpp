@@ -151,15 +151,15 @@ Result<std::string> AgentRegistry::route_agent_call(std::string_view agent_type,
     // The agent was there a moment ago; if it has gone since, the call is still routed.
     (void)update_agent_status(agent_id, AgentStatus::Running);
 
-    std::string text = "{\"agent_id\":";
-    json::append_string(text, agent_id);
-    text += ",\"agent_type\":";
-    json::append_string(text, agent_type);
-    text += ",\"method\":";
-    json::append_string(text, method);
-    text += ",\"node\":";
-    json::append_string(text, local_node);
-    text += ",\"status\":\"routed\"}";
+    std::string text;
+    {
+        json::ObjectWriter descriptor(text);
+        json::append_string(descriptor["agent_id"], agent_id);
+        json::append_string(descriptor["agent_type"], agent_type);
+        json::append_string(descriptor["method"], method);
+        json::append_string(descriptor["node"], local_node);
+        json::append_string(descriptor["status"], "routed");
+    }
     return text;
 }
 
