@@ -63,8 +63,17 @@ std::uint64_t siphash13(std::string_view text, SipKey key) {
         s.absorb(word);
     }
     std::uint64_t last = std::uint64_t{length & 0xff} << 56;
-    for (std::size_t i = whole; i < length; ++i) {
-        last |= std::uint64_t{static_cast<unsigned char>(data[i])} << (8 * (i - whole));
+    const std::size_t tail = length - whole;
+    if (tail > 0) {
+        std::uint64_t word = 0;
+        if (length >= 8) {
+            // One load of the last eight bytes; the shift drops those already absorbed.
+            std::memcpy(&word, data + length - 8, 8);
+            word >>= 8 * (8 - tail);
+        } else {
+            std::memcpy(&word, data, tail);
+        }
+        last |= word;
     }
     s.absorb(last);
     s.v2 ^= 0xff;

@@ -122,10 +122,32 @@ Arg default_argument(const Param& param) {
     return arg;
 }
 
+// Converts the values bound to each parameter (`given` of them, null for unfilled).
+std::optional<Args> convert_all(const Signature& signature, PyObject* const* bound, std::size_t given) {
+    std::optional<Args> args(std::in_place);
+    for (std::size_t i = 0; i < signature.count; ++i) {
+        const Param& param = signature.params[i];
+        if (i >= given || !bound[i]) {
+            (*args)[i] = default_argument(param);
+        } else if (!convert(param, bound[i], (*args)[i])) {
+            name_argument_in_type_error(param.name);
+            return std::nullopt;
+        }
+    }
+    return args;
+}
+
 }  // namespace
 
 std::optional<Args> bind_arguments(const Signature& signature, std::string_view function, const CallArgs& call) {
     const Py_ssize_t capacity = static_cast<Py_ssize_t>(signature.count);
+    // Nearly every call: positional arguments only, all the required ones given. Nothing
+    // can be missing, repeated or unexpected, so they are converted where they lie.
+    const Py_ssize_t keyword_count = call.keyword_names ? PyTuple_Size(call.keyword_names) : 0;
+    if (keyword_count == 0 && call.positional_count >= static_cast<Py_ssize_t>(signature.required) &&
+        call.positional_count <= capacity) {
+        return convert_all(signature, call.positional, static_cast<std::size_t>(call.positional_count));
+    }
     if (call.positional_count > capacity) {
         raise_too_many_positional(signature, function, call.positional_count);
         return std::nullopt;
@@ -133,7 +155,6 @@ std::optional<Args> bind_arguments(const Signature& signature, std::string_view 
     std::array<PyObject*, max_params> bound{};
     for (Py_ssize_t i = 0; i < call.positional_count; ++i) bound[static_cast<std::size_t>(i)] = call.positional[i];
 
-    const Py_ssize_t keyword_count = call.keyword_names ? PyTuple_Size(call.keyword_names) : 0;
     for (Py_ssize_t i = 0; i < keyword_count; ++i) {
         std::string_view name;
         auto index = parameter_index(signature, PyTuple_GetItem(call.keyword_names, i), name);
@@ -159,18 +180,7 @@ std::optional<Args> bind_arguments(const Signature& signature, std::string_view 
                          list_names(missing));
         return std::nullopt;
     }
-
-    Args args{};
-    for (std::size_t i = 0; i < signature.count; ++i) {
-        const Param& param = signature.params[i];
-        if (!bound[i]) {
-            args[i] = default_argument(param);
-        } else if (!convert(param, bound[i], args[i])) {
-            name_argument_in_type_error(param.name);
-            return std::nullopt;
-        }
-    }
-    return args;
+    return convert_all(signature, bound.data(), signature.count);
 }
 
 TupleCall::TupleCall(PyObject* args, PyObject* kwargs) {
