@@ -64,8 +64,8 @@ def write_markdown(path, times, memory, verdicts, machine):
     path.write_text(
         f"Targets met: {met} of {len(verdicts)}. Times are the median CPU time per call over "
         f"all pyperf values; memory is the growth of the resident set per item, one fresh "
-        f"process per contender. The floor's target applies to the calls that take and give no JSON
-text. Machine: {machine['cpu']}, Python {machine['python']}.\n\n"
+        f"process per contender. The floor's target applies to the calls that take and give no "
+        f"JSON text. Machine: {machine['cpu']}, Python {machine['python']}.\n\n"
         + tables(times, memory, verdicts, markdown_table) + "\n",
         encoding="utf-8")
 
