@@ -228,7 +228,8 @@ def test_a_leak_would_be_seen():
     # The same measurement on a step that keeps one object per call.
     kept = []
     blocks, _ = measure(lambda: kept.append(object()), None, 10_000)
-    assert blocks >= 10_000
+    # The interpreter may free a stray block meanwhile: the leak shows, not to the block.
+    assert blocks >= 10_000 - BLOCKS_NOISE
 
 
 if __name__ == "__main__":
