@@ -1,3 +1,4 @@
+import contextlib
 import importlib
 import os
 import sys
@@ -30,3 +31,17 @@ def faulty_mesh(testing):
     """A mesh of the fault-injection build, with the clock restored afterwards."""
     yield testing.OrvelMesh("myapp")
     testing.shift_clock(0)
+
+
+@pytest.fixture
+def expect_panic():
+    """A context manager: the block must end in PanicException, which `except Exception` misses."""
+
+    @contextlib.contextmanager
+    def expecting():
+        with pytest.raises(BaseException) as raised:
+            yield
+        assert type(raised.value).__name__ == "PanicException"
+        assert not isinstance(raised.value, Exception)
+
+    return expecting

@@ -285,14 +285,12 @@ def poison_on_deregistration(mesh, testing):
 
 
 @pytest.mark.parametrize("poison", [poison_by_fault, poison_by_clock, poison_on_status_change, poison_on_deregistration])
-def test_an_abandoned_change_poisons_only_the_registry(faulty_mesh, testing, poison):
+def test_an_abandoned_change_poisons_only_the_registry(faulty_mesh, testing, poison, expect_panic):
     mesh = faulty_mesh
     mesh.register_agent("T", "a")
     mesh.update_agent_status("a", "running")
-    with pytest.raises(BaseException) as raised:
+    with expect_panic():
         poison(mesh, testing)
-    assert type(raised.value).__name__ == "PanicException"
-    assert not isinstance(raised.value, Exception)
     testing.shift_clock(0)
 
     for name, arguments in REGISTRY_CALLS:
@@ -313,12 +311,11 @@ def test_an_abandoned_change_poisons_only_the_registry(faulty_mesh, testing, poi
     assert mesh.publish("topic", "{}") >= 0
 
 
-def test_an_abandoned_read_does_not_poison(faulty_mesh, testing):
+def test_an_abandoned_read_does_not_poison(faulty_mesh, testing, expect_panic):
     faulty_mesh.register_agent("T", "a")
     testing.inject_fault("registry.get")
-    with pytest.raises(BaseException) as raised:
+    with expect_panic():
         faulty_mesh.get_agent("a")
-    assert type(raised.value).__name__ == "PanicException"
     assert agent(faulty_mesh, "a")["agent_id"] == "a"
     faulty_mesh.register_agent("T", "b")
     assert json.loads(faulty_mesh.health_snapshot())["agents"]["total"] == 2

@@ -57,14 +57,12 @@ def test_many_topics_are_counted(mesh):
     assert topics(mesh) == 1500
 
 
-def test_an_abandoned_publish_poisons_only_the_hub(faulty_mesh, testing):
+def test_an_abandoned_publish_poisons_only_the_hub(faulty_mesh, testing, expect_panic):
     mesh = faulty_mesh
     mesh.publish("a", "1")
     testing.inject_fault("channels.publish")
-    with pytest.raises(BaseException) as raised:
+    with expect_panic():
         mesh.publish("b", "1")
-    assert type(raised.value).__name__ == "PanicException"
-    assert not isinstance(raised.value, Exception)
 
     for topic in ["a", "b", "c", ""]:
         with pytest.raises(RuntimeError) as refused:
@@ -82,12 +80,11 @@ def test_an_abandoned_publish_poisons_only_the_hub(faulty_mesh, testing):
     assert (snapshot["state"]["keys"], snapshot["agents"]["total"], snapshot["migrations"]["active"]) == (1, 1, 1)
 
 
-def test_clock_fault_after_the_lock_does_not_poison(faulty_mesh, testing):
+def test_clock_fault_after_the_lock_does_not_poison(faulty_mesh, testing, expect_panic):
     # The time is read once the hub's lock is given back: the topic exists and the hub works.
     testing.shift_clock(-(10**10))
-    with pytest.raises(BaseException) as raised:
+    with expect_panic():
         faulty_mesh.publish("t", "1")
-    assert type(raised.value).__name__ == "PanicException"
     testing.shift_clock(0)
     assert topics(faulty_mesh) == 1
     assert faulty_mesh.publish("t", "2") == 0
