@@ -1,17 +1,42 @@
 #include "clock.hpp"
 
-#include <chrono>
 #include <cstdio>
+#include <ctime>
+#include <limits>
+#include <optional>
 
 #include "error.hpp"
 
 namespace orvel {
 namespace {
 
+// Seconds and nanoseconds apart, as the platform keeps them: one 64-bit count of
+// nanoseconds would only reach from 1677 to 2262.
+Timestamp read_wall_clock() {
+    std::timespec reading{};
+    if (std::timespec_get(&reading, TIME_UTC) != TIME_UTC) throw InternalFault("system clock cannot be read");
+    return {static_cast<std::int64_t>(reading.tv_sec), static_cast<std::uint32_t>(reading.tv_nsec)};
+}
+
 #if ORVEL_MESH_TEST_SEAM
 std::int64_t clock_offset_seconds = 0;
-#else
-constexpr std::int64_t clock_offset_seconds = 0;
+std::optional<Timestamp> pinned_reading;
+
+// The reading moved by the shift. A sum past either end of the 64-bit range must not wrap
+// into a plausible time: below, it stays before 1970; above, there is no instant to give.
+Timestamp seam_reading() {
+    Timestamp reading = pinned_reading ? *pinned_reading : read_wall_clock();
+    constexpr auto lowest = std::numeric_limits<std::int64_t>::min();
+    constexpr auto highest = std::numeric_limits<std::int64_t>::max();
+    if (clock_offset_seconds < 0 && reading.seconds < lowest - clock_offset_seconds) {
+        reading.seconds = lowest;
+    } else if (clock_offset_seconds > 0 && reading.seconds > highest - clock_offset_seconds) {
+        throw InternalFault("shifted clock reads beyond the last representable second");
+    } else {
+        reading.seconds += clock_offset_seconds;
+    }
+    return reading;
+}
 #endif
 
 struct CivilDate {
@@ -43,16 +68,13 @@ void append_padded(std::string& out, std::uint64_t value, int width) {
 }  // namespace
 
 Timestamp now() {
-    const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
-    const auto nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(since_epoch).count();
-    std::int64_t seconds = nanos / 1'000'000'000 + clock_offset_seconds;
-    std::int64_t fraction = nanos % 1'000'000'000;
-    if (fraction < 0) {
-        fraction += 1'000'000'000;
-        seconds -= 1;
-    }
-    if (seconds < 0) throw InternalFault("system clock reads earlier than 1970-01-01T00:00:00Z");
-    return {seconds, static_cast<std::uint32_t>(fraction)};
+#if ORVEL_MESH_TEST_SEAM
+    const Timestamp reading = seam_reading();
+#else
+    const Timestamp reading = read_wall_clock();
+#endif
+    if (reading.seconds < 0) throw InternalFault("system clock reads earlier than 1970-01-01T00:00:00Z");
+    return reading;
 }
 
 void append_rfc3339(std::string& out, Timestamp moment) {
@@ -102,6 +124,7 @@ std::string to_rfc3339(Timestamp moment) {
 
 #if ORVEL_MESH_TEST_SEAM
 void shift_clock(std::int64_t offset_seconds) { clock_offset_seconds = offset_seconds; }
+void pin_clock(std::optional<Timestamp> reading) { pinned_reading = reading; }
 #endif
 
 }  // namespace orvel

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace orvel {
@@ -25,6 +26,9 @@ std::string to_rfc3339(Timestamp moment);
 #if ORVEL_MESH_TEST_SEAM
 // Test seam: shifts every later reading of the clock by `offset_seconds`.
 void shift_clock(std::int64_t offset_seconds);
+// Test seam: every later reading gives `reading` (seconds may be negative, nanoseconds
+// below one billion) before the shift is added; std::nullopt lets the clock run again.
+void pin_clock(std::optional<Timestamp> reading);
 #endif
 
 }  // namespace orvel

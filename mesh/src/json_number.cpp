@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -63,8 +64,9 @@ constexpr long long kept_digits = 19;
 // certainly infinite or certainly zero as a 64-bit float.
 constexpr long long certainly_overflows = 310;
 constexpr long long certainly_underflows = -330;
-// Written exponents are accumulated only this far, so huge ones cannot overflow.
-constexpr long long exponent_cap = 1'000'000'000;
+// A written exponent is read only this far: a positive one beyond it on a nonzero
+// significand is out of range, and any other beyond it makes the value zero.
+constexpr long long exponent_limit = 2'147'483'647;
 
 // A syntactically valid literal taken apart; `folded` holds all its digits as one
 // integer when there are at most 19 of them.
@@ -78,6 +80,12 @@ struct Literal {
 
     long long integer_size() const { return integer_last - integer_first; }
     long long fraction_size() const { return fraction_last - fraction_first; }
+
+    bool zero_significand() const {
+        if (integer_size() + fraction_size() <= kept_digits) return folded == 0;
+        const auto is_zero = [](char digit) { return digit == '0'; };
+        return std::all_of(integer_first, integer_last, is_zero) && std::all_of(fraction_first, fraction_last, is_zero);
+    }
 };
 
 // The literal's first significant digits as digits × 10^exponent, and whether a nonzero
@@ -157,6 +165,7 @@ bool Reader::read_number(Number& number) {
     literal.integer_last = literal.fraction_first = literal.fraction_last = cursor_;
 
     bool is_float = false;
+    bool exponent_beyond_limit = false;
     if (cursor_ != end_ && *cursor_ == '.') {
         ++cursor_;
         if (cursor_ == end_) return fail_here("EOF while parsing a value");
@@ -172,9 +181,14 @@ bool Reader::read_number(Number& number) {
         if (cursor_ == end_) return fail_here("EOF while parsing a value");
         if (!is_digit(*cursor_)) return fail_at_next("invalid number");
         long long exponent = 0;
-        while (cursor_ != end_ && is_digit(*cursor_)) {
-            if (exponent < exponent_cap) exponent = exponent * 10 + (*cursor_ - '0');
-            ++cursor_;
+        for (; cursor_ != end_ && is_digit(*cursor_); ++cursor_) {
+            if (exponent_beyond_limit) continue;  // the value is zero whatever follows
+            exponent = exponent * 10 + (*cursor_ - '0');
+            exponent_beyond_limit = exponent > exponent_limit;
+            if (exponent_beyond_limit && !negative_exponent && !literal.zero_significand()) {
+                ++cursor_;  // found at the digit that passed the limit
+                return fail_here("number out of range");
+            }
         }
         literal.exponent = negative_exponent ? -exponent : exponent;
         is_float = true;
@@ -198,6 +212,10 @@ bool Reader::read_number(Number& number) {
 
     number.kind = NumberKind::floating;
     const double zero = negative ? -0.0 : 0.0;
+    if (exponent_beyond_limit) {
+        number.value = zero;
+        return true;
+    }
     const Significand significand(literal);
     if (significand.zero() || (!significand.moderate() && significand.leading_power() < certainly_underflows)) {
         number.value = zero;

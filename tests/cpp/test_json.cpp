@@ -60,6 +60,9 @@ void check_diagnostics_table() {
         {"\"\\ud800\\u0041\"", "error: lone leading surrogate in hex escape at line 1 column 13"},
         {"[1,2", "error: EOF while parsing a list at line 1 column 4"},
         {"1e400", "error: number out of range at line 1 column 5"},
+        {"1e99999999999999999999", "error: number out of range at line 1 column 12"},
+        {"[0.4e006699999999999]", "error: number out of range at line 1 column 17"},
+        {"1e-99999999999999999999", "0.0"},
     };
     check_cases(cases);
 }
@@ -206,8 +209,10 @@ void check_number_forms() {
         {"-1e309", "error: number out of range at line 1 column 6"},
         {"0e999999999999999999999999", "0.0"},
         {"-0.000e-99999999999999999", "-0.0"},
-        {"1e-99999999999999999999", "0.0"},
-        {"1e99999999999999999999", "error: number out of range at line 1 column 22"},
+        {"1e2147483647", "error: number out of range at line 1 column 12"},
+        {"1e2147483648", "error: number out of range at line 1 column 12"},
+        {"-0.00000000000000000000e+99999999999999999999", "-0.0"},
+        {"0.00000000000000000001e21474836470", "error: number out of range at line 1 column 34"},
         {"123456789012345678901234567890e-29", "1.2345678901234567"},
         {"1234567890123456789012345678901234567890", "1.2345678901234568e+39"},
         {"-65.613616999999977", "-65.61361699999998"},

@@ -31,6 +31,7 @@ def faulty_mesh(testing):
     """A mesh of the fault-injection build, with the clock restored afterwards."""
     yield testing.OrvelMesh("myapp")
     testing.shift_clock(0)
+    testing.pin_clock(None)
 
 
 @pytest.fixture

@@ -274,6 +274,11 @@ def poison_by_clock(mesh, testing):
     mesh.register_agent("T", "b")
 
 
+def poison_by_clock_before_1677(mesh, testing):
+    testing.pin_clock(-9999999999)  # beyond a 64-bit count of nanoseconds
+    mesh.register_agent("T", "b")
+
+
 def poison_on_status_change(mesh, testing):
     testing.inject_fault("registry.set_status")
     mesh.update_agent_status("a", "idle")
@@ -284,7 +289,10 @@ def poison_on_deregistration(mesh, testing):
     mesh.deregister_agent("a")
 
 
-@pytest.mark.parametrize("poison", [poison_by_fault, poison_by_clock, poison_on_status_change, poison_on_deregistration])
+@pytest.mark.parametrize(
+    "poison",
+    [poison_by_fault, poison_by_clock, poison_by_clock_before_1677, poison_on_status_change, poison_on_deregistration],
+)
 def test_an_abandoned_change_poisons_only_the_registry(faulty_mesh, testing, poison, expect_panic):
     mesh = faulty_mesh
     mesh.register_agent("T", "a")
@@ -292,6 +300,7 @@ def test_an_abandoned_change_poisons_only_the_registry(faulty_mesh, testing, poi
     with expect_panic():
         poison(mesh, testing)
     testing.shift_clock(0)
+    testing.pin_clock(None)
 
     for name, arguments in REGISTRY_CALLS:
         with pytest.raises(RuntimeError) as refused:

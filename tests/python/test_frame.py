@@ -19,6 +19,12 @@ class StrSubclass(str):
     pass
 
 
+def instance_of_type_named(qualname):
+    kind = type("Named", (), {})
+    kind.__qualname__ = qualname
+    return kind()
+
+
 @pytest.mark.parametrize(
     "call,message",
     [
@@ -63,12 +69,28 @@ class StrSubclass(str):
          "OrvelMesh.__new__() takes from 1 to 2 positional arguments but 3 were given"),
         (lambda m: OrvelMesh(app="a"),
          "OrvelMesh.__new__() got an unexpected keyword argument 'app'"),
+        # Texts from Python arrive whole: NULs and lone surrogates included.
+        (lambda m: m.get_agent("a", **{"a\x00b": 1}),
+         "OrvelMesh.get_agent() got an unexpected keyword argument 'a\x00b'"),
+        (lambda m: OrvelMesh("a", **{"a\x00b": 1}),
+         "OrvelMesh.__new__() got an unexpected keyword argument 'a\x00b'"),
+        (lambda m: m.get_agent(**{"agent_id\x00": "a"}),
+         "OrvelMesh.get_agent() got an unexpected keyword argument 'agent_id\x00'"),
+        (lambda m: m.get_agent("a", **{"\ud800": 1}),
+         "OrvelMesh.get_agent() got an unexpected keyword argument '\ud800'"),
+        (lambda m: OrvelMesh("a", **{"\ud800": 1}),
+         "OrvelMesh.__new__() got an unexpected keyword argument '\ud800'"),
+        (lambda m: m.state_get(instance_of_type_named("a\x00b")),
+         "argument 'key': 'a\x00b' object cannot be converted to 'PyString'"),
+        (lambda m: m.list_agents(status=instance_of_type_named("\ud800")),
+         "argument 'status': '\ud800' object cannot be converted to 'PyString'"),
     ],
 )
 def test_type_errors(mesh, call, message):
     with pytest.raises(TypeError) as raised:
         call(mesh)
-    assert str(raised.value) == message
+    assert type(raised.value) is TypeError
+    assert raised.value.args == (message,)
 
 
 def test_one_positional_argument_too_many_says_was(mesh):

@@ -39,6 +39,12 @@ def refusal(mesh, text):
         ('["\u00e9", x]', "expected value at line 1 column 8"),
         ('"\\ud800\\u0041"', "lone leading surrogate in hex escape at line 1 column 13"),
         ("1e400", "number out of range at line 1 column 5"),
+        # A long positive exponent is out of range at the digit that passes 2147483647.
+        ("1e99999999999999999999", "number out of range at line 1 column 12"),
+        ("[0.4e006699999999999]", "number out of range at line 1 column 17"),
+        ("1.5e+99999999999999999999", "number out of range at line 1 column 15"),
+        ("1e2147483648", "number out of range at line 1 column 12"),
+        ("123456789012345678901234567890. 1", "invalid number at line 1 column 32"),
         ('"a\tb"', "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 3"),
         ("1 2", "trailing characters at line 1 column 3"),
         ("\u00a01", "expected value at line 1 column 1"),
@@ -71,6 +77,8 @@ def test_fault_texts(mesh, text, message):
         ("18446744073709551616", "1.8446744073709552e+19"),
         ("-9223372036854775808", "-9223372036854775808"),
         ("-1e-400", "-0.0"),
+        ("1e-99999999999999999999", "0.0"),
+        ("-0.0e99999999999999999999", "-0.0"),
     ],
 )
 def test_canonical_text(mesh, text, canonical):

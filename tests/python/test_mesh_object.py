@@ -74,12 +74,44 @@ def test_panic_escapes_except_exception(testing):
     assert type(raised.value).__name__ == "PanicException"
 
 
-def test_clock_before_1970_is_a_panic_that_poisons(faulty_mesh, testing, expect_panic):
-    testing.shift_clock(-10**10)
+# Year 10000 starts 253402300800 seconds after 1970; it is a leap year.
+YEAR_10000 = 253402300800
+
+
+@pytest.mark.parametrize(
+    "seconds,nanoseconds,text",
+    [
+        (0, 0, "1970-01-01T00:00:00+00:00"),
+        (1796580484, 250000000, "2026-12-06T18:08:04.250+00:00"),
+        (1796580484, 123456000, "2026-12-06T18:08:04.123456+00:00"),
+        (1796580484, 123456700, "2026-12-06T18:08:04.123456700+00:00"),
+        (YEAR_10000 - 1, 999000000, "9999-12-31T23:59:59.999+00:00"),
+        (YEAR_10000, 0, "+10000-01-01T00:00:00+00:00"),
+        (YEAR_10000 + (31 + 29) * 86400 + 12 * 3600 + 34 * 60 + 56, 5, "+10000-03-01T12:34:56.000000005+00:00"),
+    ],
+)
+def test_timestamp_text(faulty_mesh, testing, seconds, nanoseconds, text):
+    testing.pin_clock(seconds, nanoseconds)
+    entry = json.loads(faulty_mesh.register_agent("T", "a"))
+    assert entry["registered_at"] == entry["last_active"] == text
+
+
+@pytest.mark.parametrize(
+    "set_clock",
+    [
+        lambda testing: testing.shift_clock(-10**10),
+        lambda testing: testing.pin_clock(-1, 999999999),
+    ],
+)
+def test_clock_before_1970_is_a_panic_that_poisons(faulty_mesh, testing, expect_panic, set_clock):
+    set_clock(testing)
     with expect_panic():
         faulty_mesh.start_migration("v", "a", "b")
     testing.shift_clock(0)
+    testing.pin_clock(None)
     with pytest.raises(ValueError, match="^Migration error: lock poisoned$"):
         faulty_mesh.get_migration("v")
     faulty_mesh.state_set("k", "1")
     assert faulty_mesh.state_get("k") == "1"
+
+

@@ -86,6 +86,8 @@ def test_blank_plan_or_empty_braces_give_the_default_plan(text):
         ('{"app_name":"myapp","functions":null}', "invalid type: null, expected a sequence at line 1 column 36"),
         ('{"app_name":1.5}', "invalid type: floating point `1.5`, expected a string at line 1 column 15"),
         ('{"app_name":"m","x":1e400}', "number out of range at line 1 column 25"),
+        ('{"app_name":"m","x":1e99999999999999999999}', "number out of range at line 1 column 32"),
+        ('{"app_name":1.5e+99999999999999999999}', "number out of range at line 1 column 27"),
         ('\u00a0{"app_name":5}', "invalid type: integer `5`, expected a string at line 1 column 13"),
         ('{\n  "app_name": 5\n}', "invalid type: integer `5`, expected a string at line 2 column 15"),
     ],

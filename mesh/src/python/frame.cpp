@@ -5,17 +5,9 @@
 namespace orvel::python {
 namespace {
 
-std::string type_qualname(PyObject* value) {
-    Ref name(PyType_GetQualName(Py_TYPE(value)));
-    Py_ssize_t size = 0;
-    const char* utf8 = name ? PyUnicode_AsUTF8AndSize(name.get(), &size) : nullptr;
-    if (!utf8) {
-        PyErr_Clear();
-        return "?";
-    }
-    return std::string(utf8, static_cast<std::size_t>(size));
-}
-
+// For messages made only of the system's own texts. Those that carry a text from Python (a
+// keyword name, a type name) are formatted as Python strings with PyErr_Format, so that
+// text arrives whole, NULs and lone surrogates included.
 void raise_type_error(const std::string& message) { PyErr_SetString(PyExc_TypeError, message.c_str()); }
 
 // "'a'", "'a' and 'b'", "'a', 'b' and 'c'"
@@ -41,13 +33,11 @@ void raise_too_many_positional(const Signature& signature, std::string_view func
     raise_type_error(message);
 }
 
-std::optional<std::size_t> parameter_index(const Signature& signature, PyObject* keyword, std::string_view& name) {
-    Py_ssize_t size = 0;
-    const char* utf8 = PyUnicode_AsUTF8AndSize(keyword, &size);
-    if (!utf8) return std::nullopt;
-    name = std::string_view(utf8, static_cast<std::size_t>(size));
+// The parameter a keyword names, or `signature.count` for none. Compared by code point,
+// so a name that cannot be encoded (a lone surrogate) is merely unknown.
+std::size_t parameter_index(const Signature& signature, PyObject* keyword) {
     for (std::size_t i = 0; i < signature.count; ++i) {
-        if (signature.params[i].name == name) return i;
+        if (PyUnicode_CompareWithASCIIString(keyword, signature.params[i].name.data()) == 0) return i;
     }
     return signature.count;
 }
@@ -155,19 +145,21 @@ std::optional<Args> bind_arguments(const Signature& signature, std::string_view 
     std::array<PyObject*, max_params> bound{};
     for (Py_ssize_t i = 0; i < call.positional_count; ++i) bound[static_cast<std::size_t>(i)] = call.positional[i];
 
+    const int function_size = static_cast<int>(function.size());
     for (Py_ssize_t i = 0; i < keyword_count; ++i) {
-        std::string_view name;
-        auto index = parameter_index(signature, PyTuple_GetItem(call.keyword_names, i), name);
-        if (!index) return std::nullopt;
-        if (*index == signature.count) {
-            raise_type_error(std::string(function) + " got an unexpected keyword argument '" + std::string(name) + "'");
+        PyObject* keyword = PyTuple_GetItem(call.keyword_names, i);
+        const std::size_t index = parameter_index(signature, keyword);
+        if (index == signature.count) {
+            PyErr_Format(PyExc_TypeError, "%.*s got an unexpected keyword argument '%U'", function_size,
+                         function.data(), keyword);
             return std::nullopt;
         }
-        if (bound[*index]) {
-            raise_type_error(std::string(function) + " got multiple values for argument '" + std::string(name) + "'");
+        if (bound[index]) {
+            PyErr_Format(PyExc_TypeError, "%.*s got multiple values for argument '%U'", function_size,
+                         function.data(), keyword);
             return std::nullopt;
         }
-        bound[*index] = call.keyword_values[i];
+        bound[index] = call.keyword_values[i];
     }
 
     std::vector<std::string_view> missing;
@@ -207,12 +199,10 @@ TupleCall::TupleCall(PyObject* args, PyObject* kwargs) {
 }
 
 void raise_conversion_error(PyObject* value, std::string_view target) {
-    std::string message = "'";
-    message += type_qualname(value);
-    message += "' object cannot be converted to '";
-    message += target;
-    message += '\'';
-    raise_type_error(message);
+    Ref type_name(PyType_GetQualName(Py_TYPE(value)));
+    if (!type_name) return;
+    PyErr_Format(PyExc_TypeError, "'%U' object cannot be converted to '%.*s'", type_name.get(),
+                 static_cast<int>(target.size()), target.data());
 }
 
 PyObject* raise_mesh_error(const MeshError& error) {

@@ -22,6 +22,7 @@ namespace orvel::python {
 enum class Kind : std::uint8_t { Text, OptionalText, U32, U64 };
 
 struct Param {
+    // A string literal: keyword names are compared with it as a NUL-terminated text.
     std::string_view name;
     Kind kind = Kind::Text;
     // How the default reads in the text signature; empty for a required parameter.

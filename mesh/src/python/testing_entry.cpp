@@ -31,9 +31,32 @@ PyObject* shift_clock_entry(PyObject*, PyObject* seconds) noexcept {
     });
 }
 
+// pin_clock(seconds, nanoseconds=0): every later clock reading gives this instant (and
+// then the shift); pin_clock(None) lets the clock run again.
+PyObject* pin_clock_entry(PyObject*, PyObject* args) noexcept {
+    return enter([&]() -> PyObject* {
+        PyObject* seconds = nullptr;
+        long long nanoseconds = 0;
+        if (!PyArg_ParseTuple(args, "O|L:pin_clock", &seconds, &nanoseconds)) return nullptr;
+        if (seconds == Py_None) {
+            orvel::pin_clock(std::nullopt);
+            Py_RETURN_NONE;
+        }
+        const long long whole = PyLong_AsLongLong(seconds);
+        if (whole == -1 && PyErr_Occurred()) return nullptr;
+        if (nanoseconds < 0 || nanoseconds > 999'999'999) {
+            PyErr_SetString(PyExc_ValueError, "nanoseconds must be from 0 to 999999999");
+            return nullptr;
+        }
+        orvel::pin_clock(orvel::Timestamp{whole, static_cast<std::uint32_t>(nanoseconds)});
+        Py_RETURN_NONE;
+    });
+}
+
 PyMethodDef seam_functions[] = {
     {"inject_fault", inject_fault, METH_O, "Arm a one-shot internal fault at a named site."},
     {"shift_clock", shift_clock_entry, METH_O, "Shift every later clock reading by a number of seconds."},
+    {"pin_clock", pin_clock_entry, METH_VARARGS, "Pin every later clock reading to an instant, or release it (None)."},
     {nullptr, nullptr, 0, nullptr},
 };
 
