@@ -30,11 +30,12 @@ typename StringMap<Value>::node_type detached_entry(std::string key, Args&&... v
 
 // Gives `map` room for one more entry, so that inserting it cannot rehash and so cannot fail.
 // A table rehashes only to go past max_load_factor() times its buckets (or, when empty, to
-// reach it); reserve() is called only then, as it may also shrink a table.
+// reach it). Only then is room made, for twice as many entries as the table grows by itself:
+// reserve() gives no more than asked, and may also shrink a table.
 template <class Value>
 void reserve_one_more(StringMap<Value>& map) {
     if (static_cast<double>(map.size() + 1) >= map.max_load_factor() * static_cast<double>(map.bucket_count())) {
-        map.reserve(map.size() + 1);
+        map.reserve(2 * (map.size() + 1));
     }
 }
 
