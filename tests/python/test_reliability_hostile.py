@@ -3,6 +3,7 @@ beyond their bounds, NUL characters. Each gets its documented error or works, an
 call leaves nothing behind."""
 
 import json
+import os
 
 import pytest
 
@@ -72,6 +73,19 @@ def test_a_hundred_megabyte_document_is_stored_whole_or_not_at_all(mesh):
     assert mesh.state_keys() == ["big"]
     mesh.state_set("big", "1")
     assert mesh.state_get("big") == "1"
+
+
+@pytest.mark.skipif(not os.environ.get("ORVEL_MESH_HUGE_TESTS"),
+                    reason="needs about 17 GB of memory; set ORVEL_MESH_HUGE_TESTS=1 to run it")
+def test_a_member_name_longer_than_4_gib_is_kept_whole(mesh):
+    # Cut to 32 bits, the long name would read as "aaaaaaaa" and replace that member.
+    length = 2**32 + 8
+    mesh.state_set("k", '{"aaaaaaaa":1,"' + "a" * length + '":2,"0":3}')
+    stored = mesh.state_get("k")
+    head, tail = '{"0":3,"aaaaaaaa":1,"', '":2}'
+    assert len(stored) == len(head) + length + len(tail)
+    assert stored.startswith(head + "aaaa") and stored.endswith("aaaa" + tail)
+    assert stored.count('"') == 8
 
 
 def test_ten_megabyte_names_work_everywhere(mesh):
