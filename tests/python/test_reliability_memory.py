@@ -15,6 +15,7 @@ import pytest
 
 # Large enough that each copy of it is an allocation of its own, in its own mapping.
 BIG = "v" * (8 << 20)
+PLAN = json.dumps({"app_name": BIG, "backends": {BIG: {"backend_type": BIG, "config": [BIG]}}, "functions": [BIG]})
 MIGRATIONS = 50_000
 # Headroom above current use: finely where small allocations fail, then in steps shorter
 # than one copy of BIG.
@@ -70,6 +71,7 @@ CASES = {
     "state_set": ("app", lambda m: m.state_set("k", "1"), lambda m: m.state_set(BIG, "[1]"), state),
     "publish": ("app", nothing, lambda m: m.publish(BIG, "1"), lambda m: m.health_snapshot()),
     "health_snapshot": (BIG, nothing, lambda m: m.health_snapshot(), lambda m: m.health_snapshot()),
+    "construct": ("app", nothing, lambda m: type(m)(BIG, PLAN).plan_json(), repr),
 }
 
 

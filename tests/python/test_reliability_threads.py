@@ -3,6 +3,7 @@ the final counts are exactly what the threads did. Daemon threads still inside a
 interpreter exits do not crash it."""
 
 import json
+import os
 import subprocess
 import sys
 import threading
@@ -138,6 +139,9 @@ time.sleep(0.2)
 """
 
 
+# AddressSanitizer is not told of that unwinding and takes the unwound frames' stack for an
+# overflow when the thread's cleanup runs.
+@pytest.mark.skipif(bool(os.environ.get("ORVEL_MESH_SANITIZED")), reason="AddressSanitizer misreads the unwinding")
 def test_daemon_threads_inside_a_call_at_interpreter_exit():
     for _ in range(10):
         exited = subprocess.run([sys.executable, "-c", DAEMONS_AT_EXIT], capture_output=True, text=True, timeout=60)

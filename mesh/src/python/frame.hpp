@@ -2,8 +2,6 @@
 // `self`, and turns results, MeshErrors and internal faults into Python objects.
 #pragma once
 
-#include <cxxabi.h>
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -118,19 +116,16 @@ void raise_panic(const char* message);
 // interpreter lock back (inside Python code that an argument conversion ran) by unwinding
 // its stack. That thread may no longer touch the interpreter, so nothing may catch the
 // unwinding for good, no frame on its way may be noexcept (which would end the process),
-// and no Ref may be alive on it (see Ref).
+// and no Ref may be alive on it (see Ref). Hence no catch-all here, which would take it:
+// everything this module throws derives from std::exception, which the unwinding does not.
 template <class Body>
 PyObject* enter(Body&& body) {
     try {
         return body();
-    } catch (abi::__forced_unwind&) {
-        throw;
     } catch (const std::bad_alloc&) {
         return PyErr_NoMemory();
     } catch (const std::exception& fault) {
         raise_panic(fault.what());
-    } catch (...) {
-        raise_panic(nullptr);
     }
     return nullptr;
 }
