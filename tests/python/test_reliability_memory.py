@@ -110,7 +110,11 @@ def sweep(name):
 @pytest.mark.skipif(bool(os.environ.get("ORVEL_MESH_SANITIZED")), reason="AddressSanitizer needs unlimited address space")
 @pytest.mark.parametrize("name", CASES)
 def test_out_of_memory_is_a_memory_error_that_changed_nothing(name):
-    child = subprocess.run([sys.executable, __file__, name], capture_output=True, text=True, timeout=600)
+    # Large blocks always mapped afresh: a freed one kept in the heap would serve the next
+    # copy of BIG without asking for address space.
+    environment = {**os.environ, "MALLOC_MMAP_THRESHOLD_": str(128 << 10)}
+    child = subprocess.run([sys.executable, __file__, name], capture_output=True, text=True, timeout=600,
+                           env=environment)
     assert child.returncode == 0, f"exit code {child.returncode}: {child.stderr[-3000:]}"
     # The sweep must have reached the call's failure paths to prove anything.
     assert json.loads(child.stdout)["memory_errors"] > 0
