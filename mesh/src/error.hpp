@@ -37,7 +37,17 @@ private:
 // an exclusive lock it unwinds through stays poisoned.
 class InternalFault : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit InternalFault(const std::string& what) : std::runtime_error(what) { ++live_; }
+    InternalFault(const InternalFault& other) noexcept : std::runtime_error(other) { ++live_; }
+    InternalFault& operator=(const InternalFault&) = default;
+    ~InternalFault() override { --live_; }
+
+    // Faults made on this thread and not yet done with: one thrown is counted until its
+    // handler ends, so a lock unwound by it can tell it from an allocation failure.
+    static int live() { return live_; }
+
+private:
+    inline static thread_local int live_ = 0;
 };
 
 // Either a value or a MeshError.

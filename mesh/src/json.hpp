@@ -39,13 +39,15 @@ void append_int(std::string& out, std::int64_t value);
 void append_double(std::string& out, double value);
 
 // Writes one object whose members come in the order they are added, with the commas
-// between them; the closing brace is written when the writer goes out of scope.
+// between them; close() writes the closing brace. (Not a destructor's work: appending can
+// run out of memory, and a destructor must not fail.)
 class ObjectWriter {
 public:
     explicit ObjectWriter(std::string& out) : out_(out) { out_ += '{'; }
     ObjectWriter(const ObjectWriter&) = delete;
     ObjectWriter& operator=(const ObjectWriter&) = delete;
-    ~ObjectWriter() { out_ += '}'; }
+
+    void close() { out_ += '}'; }
 
     // Writes the member name and returns the text that its value is appended to.
     std::string& operator[](std::string_view name) {

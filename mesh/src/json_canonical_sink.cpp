@@ -27,7 +27,7 @@ void CanonicalSink::member_name(std::string_view name, std::string_view quoted, 
     CanonicalWorkspace::Member& member = work_.members.emplace_back();
     member.begin = begin;
     member.prefix = name_prefix(name);
-    member.name_size = static_cast<std::uint32_t>(name.size());
+    member.name_size = name.size();
     member.name_unescaped = escaped;
     if (escaped) {
         member.name_offset = work_.unescaped_names.size();
@@ -59,7 +59,7 @@ void CanonicalSink::sort_members(const CanonicalWorkspace::OpenObject& object) {
     const CanonicalWorkspace::Member* members = work_.members.data() + object.first_member;
     work_.names.clear();
     for (std::size_t i = 0; i < count; ++i) work_.names.push_back({members[i].prefix, name_of(members[i])});
-    const std::span<const std::uint32_t> order = work_.member_order.order(work_.names, object.shape);
+    const std::span<const std::size_t> order = work_.member_order.order(work_.names, object.shape);
 
     std::string& text = work_.members_text;
     text.assign(out_.data() + object.body_begin, out_.size() - object.body_begin);

@@ -26,7 +26,7 @@ struct CanonicalWorkspace {
         std::size_t begin;        // output offset of the member's name
         std::uint64_t prefix;     // the name's first eight bytes, compared as one number
         std::size_t name_offset;  // into the input, or into `unescaped_names`
-        std::uint32_t name_size;
+        std::size_t name_size;
         bool name_unescaped;  // the name had escapes; its decoded bytes are in `unescaped_names`
     };
 

@@ -15,7 +15,7 @@ bool name_less(const MemberName& left, const MemberName& right) {
     return left.prefix != right.prefix ? left.prefix < right.prefix : left.text < right.text;
 }
 
-std::span<const std::uint32_t> MemberOrder::order(std::span<const MemberName> names, std::uint64_t shape) {
+std::span<const std::size_t> MemberOrder::order(std::span<const MemberName> names, std::uint64_t shape) {
     Remembered& remembered = remembered_[shape % remembered_.size()];
     if (remembered.shape == shape && sorts(names, remembered.order)) return remembered.order;
     sort(names);
@@ -28,7 +28,7 @@ std::span<const std::uint32_t> MemberOrder::order(std::span<const MemberName> na
 }
 
 // Whether `order` lists every member once with names strictly ascending.
-bool MemberOrder::sorts(std::span<const MemberName> names, const std::vector<std::uint32_t>& order) const {
+bool MemberOrder::sorts(std::span<const MemberName> names, const std::vector<std::size_t>& order) const {
     if (order.size() != names.size()) return false;
     for (std::size_t k = 1; k < order.size(); ++k) {
         if (!name_less(names[order[k - 1]], names[order[k]])) return false;
@@ -38,7 +38,7 @@ bool MemberOrder::sorts(std::span<const MemberName> names, const std::vector<std
 
 void MemberOrder::sort(std::span<const MemberName> names) {
     entries_.clear();
-    for (std::uint32_t i = 0; i < names.size(); ++i) entries_.push_back({names[i], i});
+    for (std::size_t i = 0; i < names.size(); ++i) entries_.push_back({names[i], i});
     std::sort(entries_.begin(), entries_.end(), [](const SortEntry& left, const SortEntry& right) {
         if (name_less(left.name, right.name)) return true;
         if (name_less(right.name, left.name)) return false;

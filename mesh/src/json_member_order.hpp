@@ -26,24 +26,24 @@ class MemberOrder {
 public:
     // Indices into `names` (given in text order) of the members to write, in order.
     // `shape` summarises the names; equal name lists must give equal shapes.
-    std::span<const std::uint32_t> order(std::span<const MemberName> names, std::uint64_t shape);
+    std::span<const std::size_t> order(std::span<const MemberName> names, std::uint64_t shape);
 
 private:
     struct Remembered {
         std::uint64_t shape = 0;
-        std::vector<std::uint32_t> order;
+        std::vector<std::size_t> order;
     };
     struct SortEntry {
         MemberName name;
-        std::uint32_t index;  // text position: the later of equal names sorts after
+        std::size_t index;  // text position: the later of equal names sorts after
     };
 
-    bool sorts(std::span<const MemberName> names, const std::vector<std::uint32_t>& order) const;
+    bool sorts(std::span<const MemberName> names, const std::vector<std::size_t>& order) const;
     void sort(std::span<const MemberName> names);
 
     std::array<Remembered, 64> remembered_;
     std::vector<SortEntry> entries_;
-    std::vector<std::uint32_t> order_;
+    std::vector<std::size_t> order_;
 };
 
 }  // namespace orvel::json

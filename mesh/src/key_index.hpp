@@ -12,7 +12,10 @@ namespace orvel {
 
 class KeyIndex {
 public:
-    // `key` must outlive its entry and must not be in the index yet.
+    // Allocates what the next insert() may need, so that it cannot fail.
+    void reserve_one();
+    // `key` must outlive its entry and must not be in the index yet. Allocates only when
+    // reserve_one() has not been called since the last insert.
     void insert(const std::string& key);
     // Does nothing when `key` is not in the index.
     void erase(std::string_view key);
@@ -28,10 +31,11 @@ private:
 
     // The first run whose last key is not below `key`, or runs_.size().
     std::size_t run_for(std::string_view key) const;
-    static Run new_run();
 
     // Every run is sorted, none is empty, and each run's keys are below the next run's.
     std::vector<Run> runs_;
+    // An empty run with its room reserved, for the next insert that needs a new run.
+    Run spare_;
     std::size_t size_ = 0;
 };
 

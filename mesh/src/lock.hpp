@@ -11,6 +11,8 @@
 #include <thread>
 #include <utility>
 
+#include "error.hpp"
+
 namespace orvel {
 
 // Reader-writer lock on one word: -1 while written, otherwise the number of readers.
@@ -62,30 +64,45 @@ private:
     Guarded<T>* owner_;
 };
 
-// Exclusive access; unwinding through it by an exception leaves the table poisoned,
-// since the change it was making may be half done.
+// Exclusive access. A failure that unwinds through it poisons the table when it may leave a
+// change half made: any failure once the change has begun (begin_change), and before that
+// an internal fault. Running out of memory while a change is still being prepared leaves
+// the table as it was, so it does not poison.
 template <class T>
 class WriteGuard {
 public:
     WriteGuard(WriteGuard&& other) noexcept
-        : owner_(std::exchange(other.owner_, nullptr)), exceptions_at_entry_(other.exceptions_at_entry_) {}
+        : owner_(std::exchange(other.owner_, nullptr)),
+          exceptions_at_entry_(other.exceptions_at_entry_),
+          faults_at_entry_(other.faults_at_entry_),
+          changing_(other.changing_) {}
     WriteGuard(const WriteGuard&) = delete;
     WriteGuard& operator=(const WriteGuard&) = delete;
     ~WriteGuard() {
         if (!owner_) return;
-        if (std::uncaught_exceptions() > exceptions_at_entry_) {
-            owner_->poisoned_.store(true, std::memory_order_relaxed);
-        }
+        if (abandoned_midway()) owner_->poisoned_.store(true, std::memory_order_relaxed);
         owner_->lock_.unlock();
     }
     T& operator*() const { return owner_->value_; }
     T* operator->() const { return &owner_->value_; }
 
+    // Everything the change needs is in hand; from here on the table is being changed.
+    void begin_change() { changing_ = true; }
+
 private:
     friend class Guarded<T>;
-    explicit WriteGuard(Guarded<T>* owner) : owner_(owner), exceptions_at_entry_(std::uncaught_exceptions()) {}
+    explicit WriteGuard(Guarded<T>* owner)
+        : owner_(owner), exceptions_at_entry_(std::uncaught_exceptions()), faults_at_entry_(InternalFault::live()) {}
+
+    bool abandoned_midway() const {
+        if (std::uncaught_exceptions() <= exceptions_at_entry_) return false;
+        return changing_ || InternalFault::live() > faults_at_entry_;
+    }
+
     Guarded<T>* owner_;
     int exceptions_at_entry_;
+    int faults_at_entry_;
+    bool changing_ = false;
 };
 
 // A value reachable only through its lock. read() and write() give nothing once the

@@ -13,6 +13,7 @@ std::string engine_name(const Plan& plan, std::string_view app_name) {
 void append_single_count(std::string& out, std::string_view name, std::uint64_t count) {
     json::ObjectWriter object(out);
     json::append_uint(object[name], count);
+    object.close();
 }
 
 }  // namespace
@@ -51,21 +52,19 @@ std::string Mesh::health_snapshot() {
     const std::uint64_t topics = channels_.topic_count();
 
     std::string text;
-    {
-        json::ObjectWriter snapshot(text);
-        {
-            json::ObjectWriter agents(snapshot["agents"]);
-            json::append_uint(agents["error"], error);
-            json::append_uint(agents["idle"], idle);
-            json::append_uint(agents["running"], running);
-            json::append_uint(agents["total"], total);
-        }
-        json::append_string(snapshot["app"], app_name());
-        append_single_count(snapshot["channels"], "topics", topics);
-        append_single_count(snapshot["migrations"], "active", active);
-        append_single_count(snapshot["state"], "keys", keys);
-        json::append_string(snapshot["status"], "ok");
-    }
+    json::ObjectWriter snapshot(text);
+    json::ObjectWriter agents(snapshot["agents"]);
+    json::append_uint(agents["error"], error);
+    json::append_uint(agents["idle"], idle);
+    json::append_uint(agents["running"], running);
+    json::append_uint(agents["total"], total);
+    agents.close();
+    json::append_string(snapshot["app"], app_name());
+    append_single_count(snapshot["channels"], "topics", topics);
+    append_single_count(snapshot["migrations"], "active", active);
+    append_single_count(snapshot["state"], "keys", keys);
+    json::append_string(snapshot["status"], "ok");
+    snapshot.close();
     return text;
 }
 

@@ -20,7 +20,7 @@ void append_timestamp(std::string& out, Timestamp moment) {
 
 }  // namespace
 
-std::string_view stage_name(MigrationStage stage) { return stage_names.at(static_cast<std::size_t>(stage)); }
+std::string_view stage_name(MigrationStage stage) { return stage_names[static_cast<std::size_t>(stage)]; }
 
 void append_json(std::string& out, const MigrationState& state) {
     json::ObjectWriter record(out);
@@ -34,6 +34,7 @@ void append_json(std::string& out, const MigrationState& state) {
     json::append_uint(record["discrepancy_count"], state.discrepancy_count);
     json::append_uint(record["keys_migrated"], state.keys_migrated);
     json::append_string(record["app_name"], state.app_name);
+    record.close();
 }
 
 }  // namespace orvel

@@ -36,76 +36,74 @@ std::string to_json(const MigrationState& state) {
 
 MigrationEngine::MigrationEngine(std::string app_name) : app_name_(std::move(app_name)) {}
 
-Result<std::string> MigrationEngine::start(std::string_view variable_name, std::string_view source_backend,
-                                           std::string_view target_backend) {
+PendingChange MigrationEngine::replace(WriteGuard<Table> table, MigrationState& record, MigrationState changed) {
+    std::string text = to_json(changed);
+    return PendingChange(std::move(table), std::move(text),
+                         [&record, changed = std::move(changed)](Table&) mutable { record = std::move(changed); });
+}
+
+Result<PendingChange> MigrationEngine::start(std::string_view variable_name, std::string_view source_backend,
+                                             std::string_view target_backend) {
+    auto table = table_.write();
+    if (!table) return poisoned();
+    fault::point("migrations.start");
+    Table& records = **table;
+    auto found = records.find(variable_name);
+    if (found != records.end() && !complete(found->second)) {
+        const MigrationState& active = found->second;
+        return MeshError::migration("Migration for '" + std::string(variable_name) + "' already in progress at stage " +
+                                    std::to_string(static_cast<unsigned>(active.stage)) + " (" +
+                                    std::string(stage_name(active.stage)) + ")");
+    }
     MigrationState started;
-    {
-        auto table = table_.write();
-        if (!table) return poisoned();
-        fault::point("migrations.start");
-        auto found = (*table)->find(variable_name);
-        if (found != (*table)->end() && !complete(found->second)) {
-            const MigrationState& active = found->second;
-            return MeshError::migration("Migration for '" + std::string(variable_name) + "' already in progress at stage " +
-                                        std::to_string(static_cast<unsigned>(active.stage)) + " (" +
-                                        std::string(stage_name(active.stage)) + ")");
-        }
-        started.variable_name = variable_name;
-        started.source_backend = source_backend;
-        started.target_backend = target_backend;
-        started.stage = MigrationStage::ShadowWrite;
-        started.started_at = now();
-        started.advanced_at = started.started_at;
-        started.app_name = app_name_;
-        if (found != (*table)->end()) {
-            found->second = started;
-        } else {
-            (*table)->emplace(started.variable_name, started);
-        }
-    }
-    return to_json(started);
+    started.variable_name = variable_name;
+    started.source_backend = source_backend;
+    started.target_backend = target_backend;
+    started.stage = MigrationStage::ShadowWrite;
+    started.started_at = now();
+    started.advanced_at = started.started_at;
+    started.app_name = app_name_;
+    if (found != records.end()) return replace(std::move(*table), found->second, std::move(started));
+
+    std::string text = to_json(started);
+    auto record = detached_entry<MigrationState>(std::string(variable_name), std::move(started));
+    reserve_one_more(records);
+    return PendingChange(std::move(*table), std::move(text),
+                         [record = std::move(record)](Table& changed) mutable { changed.insert(std::move(record)); });
 }
 
-Result<std::string> MigrationEngine::advance(std::string_view variable_name, std::uint64_t discrepancy_count,
-                                             std::uint64_t keys_migrated) {
-    MigrationState advanced;
-    {
-        auto table = table_.write();
-        if (!table) return poisoned();
-        fault::point("migrations.advance");
-        auto found = (*table)->find(variable_name);
-        if (found == (*table)->end()) return not_in_progress(variable_name);
-        MigrationState& state = found->second;
-        if (complete(state)) {
-            return MeshError::migration("Migration for '" + std::string(variable_name) + "' is already complete");
-        }
-        state.stage = next(state.stage);
-        state.advanced_at = now();
-        state.discrepancy_count = saturating_add(state.discrepancy_count, discrepancy_count);
-        state.keys_migrated = saturating_add(state.keys_migrated, keys_migrated);
-        advanced = state;
+Result<PendingChange> MigrationEngine::advance(std::string_view variable_name, std::uint64_t discrepancy_count,
+                                               std::uint64_t keys_migrated) {
+    auto table = table_.write();
+    if (!table) return poisoned();
+    fault::point("migrations.advance");
+    auto found = (*table)->find(variable_name);
+    if (found == (*table)->end()) return not_in_progress(variable_name);
+    if (complete(found->second)) {
+        return MeshError::migration("Migration for '" + std::string(variable_name) + "' is already complete");
     }
-    return to_json(advanced);
+    MigrationState advanced = found->second;
+    advanced.stage = next(advanced.stage);
+    advanced.advanced_at = now();
+    advanced.discrepancy_count = saturating_add(advanced.discrepancy_count, discrepancy_count);
+    advanced.keys_migrated = saturating_add(advanced.keys_migrated, keys_migrated);
+    return replace(std::move(*table), found->second, std::move(advanced));
 }
 
-Result<std::string> MigrationEngine::rollback(std::string_view variable_name) {
-    MigrationState rolled_back;
-    {
-        auto table = table_.write();
-        if (!table) return poisoned();
-        fault::point("migrations.rollback");
-        auto found = (*table)->find(variable_name);
-        if (found == (*table)->end()) return not_in_progress(variable_name);
-        MigrationState& state = found->second;
-        if (state.stage == MigrationStage::Idle) {
-            return MeshError::migration("Already at initial stage \u2014 cannot roll back further");
-        }
-        if (complete(state)) return MeshError::migration("Cannot roll back a completed migration");
-        state.stage = previous(state.stage);
-        state.advanced_at = now();
-        rolled_back = state;
+Result<PendingChange> MigrationEngine::rollback(std::string_view variable_name) {
+    auto table = table_.write();
+    if (!table) return poisoned();
+    fault::point("migrations.rollback");
+    auto found = (*table)->find(variable_name);
+    if (found == (*table)->end()) return not_in_progress(variable_name);
+    if (found->second.stage == MigrationStage::Idle) {
+        return MeshError::migration("Already at initial stage \u2014 cannot roll back further");
     }
-    return to_json(rolled_back);
+    if (complete(found->second)) return MeshError::migration("Cannot roll back a completed migration");
+    MigrationState rolled_back = found->second;
+    rolled_back.stage = previous(rolled_back.stage);
+    rolled_back.advanced_at = now();
+    return replace(std::move(*table), found->second, std::move(rolled_back));
 }
 
 Result<std::optional<std::string>> MigrationEngine::get(std::string_view variable_name) {

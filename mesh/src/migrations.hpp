@@ -10,6 +10,7 @@
 #include "hash.hpp"
 #include "lock.hpp"
 #include "migration.hpp"
+#include "pending_change.hpp"
 
 namespace orvel {
 
@@ -17,12 +18,14 @@ class MigrationEngine {
 public:
     explicit MigrationEngine(std::string app_name);
 
-    // Each returns the record's JSON text, written after the lock is released.
-    Result<std::string> start(std::string_view variable_name, std::string_view source_backend,
-                              std::string_view target_backend);
-    Result<std::string> advance(std::string_view variable_name, std::uint64_t discrepancy_count,
-                                std::uint64_t keys_migrated);
-    Result<std::string> rollback(std::string_view variable_name);
+    // Each change gives the changed record's JSON text and is pending until the caller,
+    // having taken the text, commits it.
+    Result<PendingChange> start(std::string_view variable_name, std::string_view source_backend,
+                                std::string_view target_backend);
+    Result<PendingChange> advance(std::string_view variable_name, std::uint64_t discrepancy_count,
+                                  std::uint64_t keys_migrated);
+    Result<PendingChange> rollback(std::string_view variable_name);
+    // The record's JSON text, written after the lock is released.
     Result<std::optional<std::string>> get(std::string_view variable_name);
     Result<std::string> list();
 
@@ -30,8 +33,13 @@ public:
     std::uint64_t active_count();
 
 private:
+    using Table = StringMap<MigrationState>;
+
+    // The record replaced by `changed` once the change is committed.
+    static PendingChange replace(WriteGuard<Table> table, MigrationState& record, MigrationState changed);
+
     std::string app_name_;
-    Guarded<StringMap<MigrationState>> table_;
+    Guarded<Table> table_;
 };
 
 }  // namespace orvel

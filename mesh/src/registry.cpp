@@ -24,10 +24,11 @@ constexpr std::string_view local_node = "localhost";
 
 }  // namespace
 
-void AgentRegistry::Table::change_status(AgentRecord& record, AgentStatus status) {
+void AgentRegistry::Table::set_status(AgentRecord& record, AgentStatus status, Timestamp moment) {
     --by_status[status_index(record.status)];
     ++by_status[status_index(status)];
     record.status = status;
+    record.last_active = moment;
 }
 
 AgentEntry AgentRegistry::copy_entry(std::string_view agent_id, const AgentRecord& record) {
@@ -35,9 +36,9 @@ AgentEntry AgentRegistry::copy_entry(std::string_view agent_id, const AgentRecor
             record.registered_at, record.last_active, record.metadata};
 }
 
-Result<std::string> AgentRegistry::register_agent(std::string_view agent_type, std::string_view agent_id,
-                                                  std::uint32_t instance,
-                                                  std::optional<std::string_view> metadata_json) {
+Result<PendingChange> AgentRegistry::register_agent(std::string_view agent_type, std::string_view agent_id,
+                                                    std::uint32_t instance,
+                                                    std::optional<std::string_view> metadata_json) {
     SharedText metadata = empty_object();
     if (metadata_json) {
         std::string canonical;
@@ -46,22 +47,22 @@ Result<std::string> AgentRegistry::register_agent(std::string_view agent_type, s
     }
 
     AgentEntry entry{std::string(agent_id), std::string(agent_type), AgentStatus::Starting, instance, {}, {}, metadata};
-    {
-        auto table = table_.write();
-        if (!table) return poisoned();
-        fault::point("registry.register");
-        // One search both refuses a duplicate and finds the place of the new record. A
-        // fault after this leaves the record half made, but also leaves the table poisoned.
-        auto [slot, inserted] = (*table)->agents.try_emplace(entry.agent_id);
-        if (!inserted) return MeshError::already_registered(entry.agent_id);
-        entry.registered_at = entry.last_active = now();
-        slot->second = AgentRecord{entry.agent_type, entry.registered_at, entry.last_active, std::move(metadata),
-                                   instance, AgentStatus::Starting};
-        ++(*table)->by_status[status_index(AgentStatus::Starting)];
-    }
+    auto table = table_.write();
+    if (!table) return poisoned();
+    fault::point("registry.register");
+    auto& agents = (*table)->agents;
+    if (agents.contains(entry.agent_id)) return MeshError::already_registered(entry.agent_id);
+    entry.registered_at = entry.last_active = now();
+    auto record = detached_entry<AgentRecord>(entry.agent_id, AgentRecord{entry.agent_type, entry.registered_at,
+                                                                           entry.last_active, std::move(metadata),
+                                                                           instance, AgentStatus::Starting});
+    reserve_one_more(agents);
     std::string text;
     append_json(text, entry);
-    return text;
+    return PendingChange(std::move(*table), std::move(text), [record = std::move(record)](Table& registry) mutable {
+        registry.agents.insert(std::move(record));
+        ++registry.by_status[status_index(AgentStatus::Starting)];
+    });
 }
 
 Result<void> AgentRegistry::deregister_agent(std::string_view agent_id) {
@@ -127,9 +128,7 @@ Result<void> AgentRegistry::update_agent_status(std::string_view agent_id, Agent
     fault::point("registry.set_status");
     auto found = (*table)->agents.find(agent_id);
     if (found == (*table)->agents.end()) return MeshError::agent_not_found({}, std::string(agent_id));
-    const Timestamp moment = now();
-    (*table)->change_status(found->second, status);
-    found->second.last_active = moment;
+    (*table)->set_status(found->second, status, now());
     return {};
 }
 
@@ -142,25 +141,34 @@ Result<bool> AgentRegistry::accepts_calls(std::string_view agent_id) {
     return status != AgentStatus::Stopped && status != AgentStatus::Error;
 }
 
-Result<std::string> AgentRegistry::route_agent_call(std::string_view agent_type, std::string_view agent_id,
-                                                    std::string_view method, std::string_view args_json) {
+Result<PendingChange> AgentRegistry::route_agent_call(std::string_view agent_type, std::string_view agent_id,
+                                                      std::string_view method, std::string_view args_json) {
     if (auto error = json::validate(args_json)) return MeshError::serialization(error->text());
     auto routable = accepts_calls(agent_id);
     if (!routable) return routable.error();
     if (!*routable) return MeshError::agent_not_found(std::string(agent_type), std::string(agent_id));
-    // The agent was there a moment ago; if it has gone since, the call is still routed.
-    (void)update_agent_status(agent_id, AgentStatus::Running);
 
-    std::string text;
-    {
-        json::ObjectWriter descriptor(text);
-        json::append_string(descriptor["agent_id"], agent_id);
-        json::append_string(descriptor["agent_type"], agent_type);
-        json::append_string(descriptor["method"], method);
-        json::append_string(descriptor["node"], local_node);
-        json::append_string(descriptor["status"], "routed");
-    }
-    return text;
+    std::string descriptor;
+    json::ObjectWriter fields(descriptor);
+    json::append_string(fields["agent_id"], agent_id);
+    json::append_string(fields["agent_type"], agent_type);
+    json::append_string(fields["method"], method);
+    json::append_string(fields["node"], local_node);
+    json::append_string(fields["status"], "routed");
+    fields.close();
+
+    // The agent was there a moment ago; if it has gone since, or the registry is poisoned,
+    // the call is still routed.
+    auto table = table_.write();
+    if (!table) return PendingChange(std::move(descriptor));
+    fault::point("registry.set_status");
+    auto found = (*table)->agents.find(agent_id);
+    if (found == (*table)->agents.end()) return PendingChange(std::move(descriptor));
+    const Timestamp moment = now();
+    return PendingChange(std::move(*table), std::move(descriptor),
+                         [&record = found->second, moment](Table& registry) {
+                             registry.set_status(record, AgentStatus::Running, moment);
+                         });
 }
 
 std::uint64_t AgentRegistry::agent_count() {

@@ -11,22 +11,24 @@
 #include "error.hpp"
 #include "hash.hpp"
 #include "lock.hpp"
+#include "pending_change.hpp"
 
 namespace orvel {
 
 class AgentRegistry {
 public:
     // Python-facing operations: JSON text in, JSON text out. JSON is read before the lock
-    // is taken and written after it is released.
-    Result<std::string> register_agent(std::string_view agent_type, std::string_view agent_id,
-                                       std::uint32_t instance, std::optional<std::string_view> metadata_json);
+    // is taken. A change that gives text back is pending until the caller commits it, having
+    // taken the text; other results are written after the lock is released.
+    Result<PendingChange> register_agent(std::string_view agent_type, std::string_view agent_id,
+                                         std::uint32_t instance, std::optional<std::string_view> metadata_json);
     Result<void> deregister_agent(std::string_view agent_id);
     Result<std::optional<std::string>> get_agent(std::string_view agent_id);
     Result<std::string> list_agents(std::optional<std::string_view> agent_type,
                                     std::optional<std::string_view> status);
     Result<void> update_agent_status(std::string_view agent_id, AgentStatus status);
-    Result<std::string> route_agent_call(std::string_view agent_type, std::string_view agent_id,
-                                         std::string_view method, std::string_view args_json);
+    Result<PendingChange> route_agent_call(std::string_view agent_type, std::string_view agent_id,
+                                           std::string_view method, std::string_view args_json);
 
     // Counts for reporting: never fail, 0 once poisoned. Both are constant time.
     std::uint64_t agent_count();
@@ -47,7 +49,8 @@ private:
         StringMap<AgentRecord> agents;
         std::array<std::uint64_t, agent_status_count> by_status{};
 
-        void change_status(AgentRecord& record, AgentStatus status);
+        // Cannot fail.
+        void set_status(AgentRecord& record, AgentStatus status, Timestamp moment);
     };
 
     static AgentEntry copy_entry(std::string_view agent_id, const AgentRecord& record);

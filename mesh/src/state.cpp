@@ -27,9 +27,18 @@ Result<void> StateStore::set(std::string_view key, std::string_view value_json) 
     auto table = table_.write();
     if (!table) return poisoned();
     fault::point("state.set");
-    auto [slot, inserted] = (*table)->values.try_emplace(std::string(key));
-    slot->second = std::move(value);
-    if (inserted) (*table)->order.insert(slot->first);
+    auto& values = (*table)->values;
+    auto found = values.find(key);
+    if (found != values.end()) {
+        found->second = std::move(value);
+        return {};
+    }
+    auto entry = detached_entry<SharedText>(std::string(key), std::move(value));
+    reserve_one_more(values);
+    (*table)->order.reserve_one();
+    table->begin_change();
+    // The index points at the key inside the table's own entry.
+    (*table)->order.insert(values.insert(std::move(entry)).position->first);
     return {};
 }
 

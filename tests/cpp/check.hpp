@@ -5,6 +5,9 @@
 #include <iostream>
 #include <string>
 
+#include "error.hpp"
+#include "pending_change.hpp"
+
 namespace check {
 inline int failures = 0;
 inline int passed = 0;
@@ -12,6 +15,13 @@ inline int passed = 0;
 inline int report(const char* suite) {
     std::cout << suite << ": " << passed << " checks passed, " << failures << " failed\n";
     return failures == 0 ? 0 : 1;
+}
+
+// A prepared change made at once, as the calling frame makes it once it holds the result.
+inline orvel::Result<std::string> committed(orvel::Result<orvel::PendingChange> pending) {
+    if (!pending) return pending.error();
+    pending->commit();
+    return pending->result();
 }
 }  // namespace check
 

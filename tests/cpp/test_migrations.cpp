@@ -39,9 +39,9 @@ std::string outcome(const Result<std::string>& result) {
 
 // A record of `name` brought to `stage` the only ways the engine allows.
 void bring_to(MigrationEngine& engine, const std::string& name, int stage) {
-    CHECK(engine.start(name, "sqlite", "redis").ok());
-    if (stage == 0) CHECK(engine.rollback(name).ok());
-    for (int k = 1; k < stage; ++k) CHECK(engine.advance(name, 0, 0).ok());
+    CHECK(check::committed(engine.start(name, "sqlite", "redis")).ok());
+    if (stage == 0) CHECK(check::committed(engine.rollback(name)).ok());
+    for (int k = 1; k < stage; ++k) CHECK(check::committed(engine.advance(name, 0, 0)).ok());
 }
 
 void stage_texts() {
@@ -87,23 +87,23 @@ void stage_machine() {
         {
             MigrationEngine engine("app");
             bring_to(engine, "v", stage);
-            CHECK_EQ(outcome(engine.start("v", "x", "y")), expected_start);
+            CHECK_EQ(outcome(check::committed(engine.start("v", "x", "y"))), expected_start);
         }
         {
             MigrationEngine engine("app");
             bring_to(engine, "v", stage);
-            CHECK_EQ(outcome(engine.advance("v", 0, 0)), expected_advance);
+            CHECK_EQ(outcome(check::committed(engine.advance("v", 0, 0))), expected_advance);
         }
         {
             MigrationEngine engine("app");
             bring_to(engine, "v", stage);
-            CHECK_EQ(outcome(engine.rollback("v")), expected_rollback);
+            CHECK_EQ(outcome(check::committed(engine.rollback("v"))), expected_rollback);
         }
     }
     MigrationEngine engine("app");
-    CHECK_EQ(outcome(engine.advance("a\"b", 1, 1)), std::string("Migration error: No migration in progress for 'a\"b'"));
-    CHECK_EQ(outcome(engine.rollback("v")), std::string("Migration error: No migration in progress for 'v'"));
-    CHECK(engine.advance("v", 0, 0).error().kind() == ErrorKind::Migration);
+    CHECK_EQ(outcome(check::committed(engine.advance("a\"b", 1, 1))), std::string("Migration error: No migration in progress for 'a\"b'"));
+    CHECK_EQ(outcome(check::committed(engine.rollback("v"))), std::string("Migration error: No migration in progress for 'v'"));
+    CHECK(check::committed(engine.advance("v", 0, 0)).error().kind() == ErrorKind::Migration);
     CHECK_EQ(record(engine, "v"), std::string("<absent>"));
 }
 
@@ -123,9 +123,9 @@ void totals_saturate() {
     };
     for (const Case& c : cases) {
         MigrationEngine engine("app");
-        CHECK(engine.start("v", "a", "b").ok());
-        CHECK(engine.advance("v", c.first, c.first).ok());
-        auto result = engine.advance("v", c.second, c.second);
+        CHECK(check::committed(engine.start("v", "a", "b")).ok());
+        CHECK(check::committed(engine.advance("v", c.first, c.first)).ok());
+        auto result = check::committed(engine.advance("v", c.second, c.second));
         CHECK(result.ok());
         CHECK_EQ(member(result.value(), "stage"), std::string("3"));
         CHECK_EQ(member(result.value(), "discrepancy_count"), std::string(c.total));

@@ -36,13 +36,13 @@ std::string agent_json(AgentRegistry& registry, std::string_view id) {
 }
 
 std::string registered(AgentRegistry& registry, std::string_view type, std::string_view id) {
-    auto json = registry.register_agent(type, id, 0, std::nullopt);
+    auto json = check::committed(registry.register_agent(type, id, 0, std::nullopt));
     return json.ok() ? *json : error_text(json);
 }
 
 void check_record_form() {
     AgentRegistry registry;
-    auto json = registry.register_agent("Customer", "customer-123", 4294967295u, std::nullopt);
+    auto json = check::committed(registry.register_agent("Customer", "customer-123", 4294967295u, std::nullopt));
     CHECK(json.ok());
     const std::string stamp = member(*json, "registered_at");
     CHECK_EQ(*json, "{\"agent_id\":\"customer-123\",\"agent_type\":\"Customer\",\"status\":\"starting\","
@@ -51,7 +51,7 @@ void check_record_form() {
     CHECK(stamp.ends_with("+00:00"));
     CHECK_EQ(agent_json(registry, "customer-123"), *json);
 
-    auto escaped = registry.register_agent("T", "a\"b\nc", 0, std::nullopt);
+    auto escaped = check::committed(registry.register_agent("T", "a\"b\nc", 0, std::nullopt));
     CHECK(escaped.ok() && escaped->starts_with("{\"agent_id\":\"a\\\"b\\nc\","));
 }
 
@@ -69,8 +69,8 @@ void check_duplicates() {
     CHECK_EQ(registry.agent_count(), 1u);
 
     // Keys are compared byte for byte.
-    CHECK(registry.register_agent("Customer", "Customer-123", 0, std::nullopt).ok());
-    CHECK(registry.register_agent("Customer", "", 0, std::nullopt).ok());
+    CHECK(check::committed(registry.register_agent("Customer", "Customer-123", 0, std::nullopt)).ok());
+    CHECK(check::committed(registry.register_agent("Customer", "", 0, std::nullopt)).ok());
     CHECK_EQ(registry.agent_count(), 3u);
 }
 
@@ -137,8 +137,8 @@ void check_counts() {
                                  {"running ", 0}};
     for (const auto& test : expected) CHECK_EQ(registry.count_by_status(test.name), test.count);
 
-    CHECK(registry.route_agent_call("T", "b", "m", "{}").ok());
-    CHECK(registry.route_agent_call("T", "d", "m", "{}").ok());
+    CHECK(check::committed(registry.route_agent_call("T", "b", "m", "{}")).ok());
+    CHECK(check::committed(registry.route_agent_call("T", "d", "m", "{}")).ok());
     CHECK_EQ(registry.count_by_status("running"), 3u);
     CHECK_EQ(registry.count_by_status("idle"), 0u);
     CHECK_EQ(registry.count_by_status("stopping"), 0u);
@@ -188,12 +188,12 @@ void check_routing() {
     CHECK(registry.update_agent_status("stopped", AgentStatus::Stopped).ok());
     CHECK(registry.update_agent_status("failed", AgentStatus::Error).ok());
 
-    auto descriptor = registry.route_agent_call("Other", "customer-123", "do\"it", "[1,2]");
+    auto descriptor = check::committed(registry.route_agent_call("Other", "customer-123", "do\"it", "[1,2]"));
     CHECK_EQ(error_text(descriptor) == "<ok>" ? *descriptor : error_text(descriptor),
              std::string("{\"agent_id\":\"customer-123\",\"agent_type\":\"Other\",\"method\":\"do\\\"it\","
                          "\"node\":\"localhost\",\"status\":\"routed\"}"));
     CHECK_EQ(member(agent_json(registry, "customer-123"), "status"), std::string("running"));
-    CHECK(registry.route_agent_call("T", "customer-123", "m", "null").ok());
+    CHECK(check::committed(registry.route_agent_call("T", "customer-123", "m", "null")).ok());
 
     struct RefusalCase {
         std::string_view agent_id;
@@ -279,7 +279,7 @@ void check_abandoned_read_does_not_poison() {
     }
     CHECK(faulted);
     CHECK(registry.get_agent("a").ok());
-    CHECK(registry.register_agent("T", "b", 0, std::nullopt).ok());
+    CHECK(check::committed(registry.register_agent("T", "b", 0, std::nullopt)).ok());
     CHECK_EQ(registry.agent_count(), 2u);
     CHECK_EQ(registry.count_by_status("starting"), 2u);
 }

@@ -1,3 +1,4 @@
+import ctypes
 import inspect
 import os
 import subprocess
@@ -82,8 +83,44 @@ def test_route_doc_keeps_non_ascii_text():
 
 
 def test_class_cannot_be_subclassed():
-    with pytest.raises(TypeError):
+    with pytest.raises(TypeError, match="^type 'OrvelMesh' is not an acceptable base type$"):
         type("Sub", (OrvelMesh,), {})
+
+
+def test_class_names_its_module_but_its_name_does_not():
+    assert (OrvelMesh.__name__, OrvelMesh.__qualname__, OrvelMesh.__module__) == ("OrvelMesh", "OrvelMesh", "orvel_mesh")
+    assert repr(OrvelMesh) == "<class 'orvel_mesh.OrvelMesh'>"
+
+
+def replacement_new(cls, *args, **kwargs):
+    return object.__new__(cls)
+
+
+@pytest.mark.parametrize("name", ["__new__", "__repr__", "state_get", "app_name", "anything"])
+def test_class_attributes_cannot_be_set_or_deleted(name):
+    refusal = f"^cannot set '{name}' attribute of immutable type 'OrvelMesh'$"
+    with pytest.raises(TypeError, match=refusal):
+        setattr(OrvelMesh, name, staticmethod(replacement_new))
+    with pytest.raises(TypeError, match=refusal):
+        delattr(OrvelMesh, name)
+    assert OrvelMesh("app").state_get("k") is None
+
+
+def test_an_object_holding_no_mesh_is_refused_and_freed():
+    # The interpreter's own allocation, which no constructor follows.
+    allocate = ctypes.pythonapi.PyType_GenericAlloc
+    allocate.restype = ctypes.py_object
+    allocate.argtypes = [ctypes.py_object, ctypes.c_ssize_t]
+    hollow = allocate(OrvelMesh, 0)
+    calls = [repr, lambda mesh: mesh.app_name]
+    for name in SIGNATURES:
+        required = [p for p in inspect.signature(getattr(OrvelMesh, name)).parameters.values()
+                    if p.default is inspect.Parameter.empty and p.name != "self"]
+        calls.append(lambda mesh, name=name, count=len(required): getattr(mesh, name)(*["1"] * count))
+    for call in calls:
+        with pytest.raises(TypeError, match="^this OrvelMesh object was never constructed$"):
+            call(hollow)
+    del hollow
 
 
 def test_instances_have_no_dict_and_no_weakrefs(mesh):

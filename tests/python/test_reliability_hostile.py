@@ -3,6 +3,7 @@ beyond their bounds, NUL characters. Each gets its documented error or works, an
 call leaves nothing behind."""
 
 import json
+import os
 
 import pytest
 
@@ -72,6 +73,15 @@ def test_a_hundred_megabyte_document_is_stored_whole_or_not_at_all(mesh):
     assert mesh.state_keys() == ["big"]
     mesh.state_set("big", "1")
     assert mesh.state_get("big") == "1"
+
+
+@pytest.mark.skipif(not os.environ.get("ORVEL_MESH_HUGE_TESTS"),
+                    reason="needs about 13 GB of memory; set ORVEL_MESH_HUGE_TESTS=1 to run it")
+def test_a_member_name_longer_than_4_gib_is_kept_whole(mesh):
+    # Cut to 32 bits, the long name would read as a repeat of the first and replace it.
+    document = "".join(['{"aaaaaaaa":1,"', "a" * (2**32 + 8), '":2}'])
+    mesh.state_set("k", document)
+    assert mesh.state_get("k") == document
 
 
 def test_ten_megabyte_names_work_everywhere(mesh):

@@ -20,11 +20,14 @@ Result<std::uint64_t> ChannelHub::publish(std::string_view topic, std::string_vi
         auto table = table_.write();
         if (!table) return MeshError::channel("channel lock poisoned");
         fault::point("channels.publish");
-        auto found = (*table)->find(topic);
-        if (found == (*table)->end()) {
+        auto& topics = **table;
+        auto found = topics.find(topic);
+        if (found == topics.end()) {
             // The channel's first receiving end goes at once: a new topic has no receiver.
-            auto [topic_sender, first_receiver] = open_broadcast(topic_capacity);
-            found = (*table)->emplace(std::string(topic), std::move(topic_sender)).first;
+            auto entry = detached_entry<BroadcastSender>(std::string(topic), open_broadcast(topic_capacity).first);
+            reserve_one_more(topics);
+            table->begin_change();
+            found = topics.insert(std::move(entry)).position;
         }
         sender.emplace(found->second);
     }

@@ -43,22 +43,24 @@ std::size_t parameter_index(const Signature& signature, PyObject* keyword) {
 }
 
 // A conversion failure that is exactly TypeError is re-raised naming the parameter,
-// keeping the replaced exception's cause.
+// keeping the replaced exception's cause. The replaced exception is the caller's, and both
+// its text and its release may run Python code, so it is held without a Ref.
 void name_argument_in_type_error(std::string_view parameter) {
-    Ref raised(PyErr_GetRaisedException());
-    if (!raised || Py_TYPE(raised.get()) != reinterpret_cast<PyTypeObject*>(PyExc_TypeError)) {
-        PyErr_SetRaisedException(raised.release());
+    PyObject* raised = PyErr_GetRaisedException();
+    if (!raised || Py_TYPE(raised) != reinterpret_cast<PyTypeObject*>(PyExc_TypeError)) {
+        PyErr_SetRaisedException(raised);
         return;
     }
-    Ref text(PyObject_Str(raised.get()));
-    if (!text) return;
-    Ref message(PyUnicode_FromFormat("argument '%.*s': %U", static_cast<int>(parameter.size()), parameter.data(),
-                                     text.get()));
-    if (!message) return;
-    PyErr_SetObject(PyExc_TypeError, message.get());
-    Ref replacement(PyErr_GetRaisedException());
-    PyException_SetCause(replacement.get(), PyException_GetCause(raised.get()));
-    PyErr_SetRaisedException(replacement.release());
+    PyObject* message =
+        PyUnicode_FromFormat("argument '%.*s': %S", static_cast<int>(parameter.size()), parameter.data(), raised);
+    if (message) {
+        PyErr_SetObject(PyExc_TypeError, message);
+        Py_DECREF(message);
+        PyObject* replacement = PyErr_GetRaisedException();
+        PyException_SetCause(replacement, PyException_GetCause(raised));
+        PyErr_SetRaisedException(replacement);
+    }
+    Py_DECREF(raised);
 }
 
 bool convert_text(PyObject* value, std::string_view& text) {
@@ -245,15 +247,29 @@ PyObject* to_python(const Result<void>& result) {
     Py_RETURN_NONE;
 }
 
+PyObject* to_python(Result<PendingChange>&& result) {
+    if (!result) return raise_mesh_error(result.error());
+    Ref text(new_str(result->result()));
+    if (text) result->commit();
+    return text.release();
+}
+
 void raise_panic(const char* message) {
-    static PyObject* panic_class = PyErr_NewExceptionWithDoc(
-        "orvel_mesh.PanicException",
-        "An operation of the mesh was abandoned by an internal fault; the component it was "
-        "changing stays unusable.",
-        PyExc_BaseException, nullptr);
-    if (!panic_class) return;
-    Ref text(new_str(message && *message ? message : "internal fault in orvel_mesh"));
-    if (text) PyErr_SetObject(panic_class, text.get());
+    static PyObject* panic_class = nullptr;
+    if (!panic_class) {
+        panic_class = PyErr_NewExceptionWithDoc(
+            "orvel_mesh.PanicException",
+            "An operation of the mesh was abandoned by an internal fault; the component it was "
+            "changing stays unusable.",
+            PyExc_BaseException, nullptr);
+        if (!panic_class) return;
+    }
+    // The class can be changed from Python, so making the exception may run Python code:
+    // no Ref is held across it.
+    PyObject* text = new_str(message && *message ? message : "internal fault in orvel_mesh");
+    if (!text) return;
+    PyErr_SetObject(panic_class, text);
+    Py_DECREF(text);
 }
 
 }  // namespace orvel::python

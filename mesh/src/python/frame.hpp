@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "error.hpp"
+#include "pending_change.hpp"
 #include "python/python.hpp"
 #include "shared_text.hpp"
 
@@ -102,23 +103,30 @@ PyObject* to_python(const Result<T>& result) {
     return to_python(result.value());
 }
 PyObject* to_python(const Result<void>& result);
+// The change is made only once its result is a Python object: if that cannot be made, the
+// component is left as it was.
+PyObject* to_python(Result<PendingChange>&& result);
 
 // Reports an internal fault as PanicException (derived from BaseException).
 void raise_panic(const char* message);
 
-// Runs one entry from the interpreter. C++ exceptions never cross into the
-// interpreter: faults become PanicException; whatever escapes even this ends the
-// process (noexcept).
+// Runs one entry from the interpreter. C++ exceptions never cross into the interpreter:
+// running out of memory becomes MemoryError and faults become PanicException.
+//
+// One unwinding must pass: at exit the interpreter ends a daemon thread that wants the
+// interpreter lock back (inside Python code that an argument conversion ran) by unwinding
+// its stack. That thread may no longer touch the interpreter, so nothing may catch the
+// unwinding for good, no frame on its way may be noexcept (which would end the process),
+// and no Ref may be alive on it (see Ref). Hence no catch-all here, which would take it:
+// everything this module throws derives from std::exception, which the unwinding does not.
 template <class Body>
-PyObject* enter(Body&& body) noexcept {
+PyObject* enter(Body&& body) {
     try {
         return body();
     } catch (const std::bad_alloc&) {
         return PyErr_NoMemory();
     } catch (const std::exception& fault) {
         raise_panic(fault.what());
-    } catch (...) {
-        raise_panic(nullptr);
     }
     return nullptr;
 }

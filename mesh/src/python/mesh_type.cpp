@@ -13,14 +13,17 @@ namespace {
 
 struct MeshObject {
     PyObject_HEAD
+    // Set once the mesh is constructed; the interpreter's allocation zero-fills it, so an
+    // object that came to be any other way holds no mesh and says so.
+    bool built;
     alignas(Mesh) unsigned char storage[sizeof(Mesh)];
 };
 
-Mesh& mesh_of(PyObject* self) {
-    return *std::launder(reinterpret_cast<Mesh*>(reinterpret_cast<MeshObject*>(self)->storage));
-}
+MeshObject& object_of(PyObject* self) { return *reinterpret_cast<MeshObject*>(self); }
 
-// The mesh of `self`, or null with TypeError when `self` is no OrvelMesh.
+Mesh& mesh_of(PyObject* self) { return *std::launder(reinterpret_cast<Mesh*>(object_of(self).storage)); }
+
+// The mesh of `self`, or null with TypeError when `self` is no OrvelMesh or holds no mesh.
 Mesh* checked_mesh(PyObject* self) {
     PyTypeObject* type = mesh_type();
     if (!type) {
@@ -31,11 +34,16 @@ Mesh* checked_mesh(PyObject* self) {
         raise_conversion_error(self, "OrvelMesh");
         return nullptr;
     }
+    if (!object_of(self).built) {
+        PyErr_SetString(PyExc_TypeError, "this OrvelMesh object was never constructed");
+        return nullptr;
+    }
     return &mesh_of(self);
 }
 
+// The entries below are not noexcept: see enter().
 template <std::size_t I>
-PyObject* method_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+PyObject* method_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return enter([&]() -> PyObject* {
         static const std::string function = std::string("OrvelMesh.") + methods[I].name + "()";
         const auto bound = bind_arguments(methods[I].signature, function,
@@ -48,7 +56,7 @@ PyObject* method_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
 }
 
 template <std::size_t I>
-PyObject* no_argument_entry(PyObject* self, PyObject*) noexcept {
+PyObject* no_argument_entry(PyObject* self, PyObject*) {
     return enter([&]() -> PyObject* {
         Mesh* mesh = checked_mesh(self);
         if (!mesh) return nullptr;
@@ -72,7 +80,7 @@ PyMethodDef* method_defs(std::index_sequence<I...>) {
     return defs;
 }
 
-PyObject* mesh_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+PyObject* mesh_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return enter([&]() -> PyObject* {
         TupleCall call(args, kwargs);
         if (!call.ok()) return nullptr;
@@ -83,35 +91,31 @@ PyObject* mesh_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcep
         if (!plan) return raise_mesh_error(plan.error());
 
         auto allocate = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
-        PyObject* self = allocate(type, 0);
+        // Released unbuilt should the mesh fail to construct.
+        Ref self(allocate(type, 0));
         if (!self) return nullptr;
-        try {
-            new (reinterpret_cast<MeshObject*>(self)->storage) Mesh(std::move(plan.value()), app_name);
-        } catch (...) {
-            // The object never held a mesh: free it without running the deallocator.
-            reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free))(self);
-            Py_DECREF(type);
-            throw;
-        }
-        return self;
+        new (object_of(self.get()).storage) Mesh(std::move(plan.value()), app_name);
+        object_of(self.get()).built = true;
+        return self.release();
     });
 }
 
+// Runs no Python code, so nothing can unwind it.
 void mesh_dealloc(PyObject* self) noexcept {
     PyTypeObject* type = Py_TYPE(self);
-    mesh_of(self).~Mesh();
+    if (object_of(self).built) mesh_of(self).~Mesh();
     reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free))(self);
     Py_DECREF(type);
 }
 
-PyObject* mesh_repr(PyObject* self) noexcept {
+PyObject* mesh_repr(PyObject* self) {
     return enter([&]() -> PyObject* {
         Mesh* mesh = checked_mesh(self);
         return mesh ? to_python(mesh->repr()) : nullptr;
     });
 }
 
-PyObject* get_app_name(PyObject* self, void*) noexcept {
+PyObject* get_app_name(PyObject* self, void*) {
     return enter([&]() -> PyObject* {
         Mesh* mesh = checked_mesh(self);
         return mesh ? to_python(mesh->app_name()) : nullptr;
@@ -120,32 +124,17 @@ PyObject* get_app_name(PyObject* self, void*) noexcept {
 
 PyGetSetDef attributes[] = {
     {"app_name", get_app_name, nullptr, "Application name.", nullptr},
+    // Holds the place of the class's `__module__`: see create_type().
+    {"__module__", nullptr, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-// The class's name carries no module part, for which the interpreter warns at creation;
-// the warning would turn `import orvel_mesh` into an error under `-W error`.
-template <class Create>
-PyObject* without_deprecation_warnings(Create create) {
-    Ref warnings(PyImport_ImportModule("warnings"));
-    Ref catcher(warnings ? PyObject_CallMethod(warnings.get(), "catch_warnings", nullptr) : nullptr);
-    Ref entered(catcher ? PyObject_CallMethod(catcher.get(), "__enter__", nullptr) : nullptr);
-    Ref filtered(entered ? PyObject_CallMethod(warnings.get(), "simplefilter", "sO", "ignore",
-                                                PyExc_DeprecationWarning)
-                         : nullptr);
-    if (!filtered) return nullptr;
-    PyObject* created = create();
-    Ref failure(PyErr_GetRaisedException());
-    Ref exited(PyObject_CallMethod(catcher.get(), "__exit__", "OOO", Py_None, Py_None, Py_None));
-    if (failure) {
-        PyErr_SetRaisedException(failure.release());
-    } else if (!exited) {
-        Py_XDECREF(created);
-        return nullptr;
-    }
-    return created;
-}
-
+// The class is immutable: its attributes cannot be set or deleted from Python. Its name
+// carries no module part, so the interpreter sets no `__module__`, warns about the lack of
+// one (an error under `-W error`) unless the class's dictionary has that entry, and refuses
+// to set it afterwards. The placeholder attribute provides the entry; it is then replaced in
+// the class's own dictionary (which the generic `__dict__` getter gives for a class) before
+// anyone can see the class. help() needs the module to document the class.
 PyTypeObject* create_type() {
     static const std::string doc =
         doc_with_signature("OrvelMesh", constructor_signature, class_doc_body, false);
@@ -159,13 +148,15 @@ PyTypeObject* create_type() {
         {Py_tp_getset, attributes},
         {0, nullptr},
     };
-    PyType_Spec spec = {"OrvelMesh", static_cast<int>(sizeof(MeshObject)), 0, Py_TPFLAGS_DEFAULT, slots};
-    Ref type(without_deprecation_warnings([&] { return PyType_FromSpec(&spec); }));
-    // Without a module, help() cannot document the class.
+    PyType_Spec spec = {"OrvelMesh", static_cast<int>(sizeof(MeshObject)), 0,
+                        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE, slots};
+    Ref type(PyType_FromSpec(&spec));
+    Ref dictionary(type ? PyObject_GenericGetDict(type.get(), nullptr) : nullptr);
     Ref module_name(new_str("orvel_mesh"));
-    if (!type || !module_name || PyObject_SetAttrString(type.get(), "__module__", module_name.get()) < 0) {
+    if (!dictionary || !module_name || PyDict_SetItemString(dictionary.get(), "__module__", module_name.get()) < 0) {
         return nullptr;
     }
+    PyType_Modified(reinterpret_cast<PyTypeObject*>(type.get()));
     return reinterpret_cast<PyTypeObject*>(type.release());
 }
 

@@ -53,7 +53,7 @@ bool claim_interpreter() {
 
 }  // namespace
 
-PyObject* initialise_module(PyModuleDef* definition) noexcept {
+PyObject* initialise_module(PyModuleDef* definition) {
     return enter([&]() -> PyObject* {
         if (!claim_interpreter()) return nullptr;
         if (cached_module) {

@@ -8,7 +8,11 @@
 
 namespace orvel::python {
 
-// One owned reference, released when the handle goes away.
+// One owned reference, released when the handle goes away. Only for objects whose release
+// runs no Python code (this module's own results, texts and containers of them), and never
+// kept across a call that may run Python code: Python code may end the thread at interpreter
+// exit by unwinding it (see enter()), and a release then would touch the interpreter from a
+// thread that may no longer use it, or run Python code inside a destructor.
 class Ref {
 public:
     Ref() = default;

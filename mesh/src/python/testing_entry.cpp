@@ -11,7 +11,7 @@ using orvel::python::enter;
 
 // inject_fault(site): the next time the operation reaches `site` it fails as an
 // internal fault.
-PyObject* inject_fault(PyObject*, PyObject* site) noexcept {
+PyObject* inject_fault(PyObject*, PyObject* site) {
     return enter([&]() -> PyObject* {
         Py_ssize_t size = 0;
         const char* utf8 = PyUnicode_AsUTF8AndSize(site, &size);
@@ -22,7 +22,7 @@ PyObject* inject_fault(PyObject*, PyObject* site) noexcept {
 }
 
 // shift_clock(seconds): every later clock reading is moved by `seconds`.
-PyObject* shift_clock_entry(PyObject*, PyObject* seconds) noexcept {
+PyObject* shift_clock_entry(PyObject*, PyObject* seconds) {
     return enter([&]() -> PyObject* {
         const long long offset = PyLong_AsLongLong(seconds);
         if (offset == -1 && PyErr_Occurred()) return nullptr;
