@@ -4,17 +4,33 @@ A case is one workload on one contender. Preparing it builds the contender, fill
 returns the bound call to time with its arguments, so the timed loop is nothing but calls.
 """
 
+import sys
 from dataclasses import dataclass
 from itertools import repeat
 from pathlib import Path
 from time import process_time
 
+import documents
 import orvel_mesh
 from reference import ReferenceMesh, orjson_codec
 
-ROOT = Path(__file__).resolve().parent.parent
-DOCUMENTS_DIR = ROOT.parent / "shared" / "data" / "bench"
-DOCUMENTS = ("twitter", "citm_catalog", "canada")
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools"))
+import reference_data  # noqa: E402
+
+# The generated documents always; the standard ones that published figures use, when present.
+STANDARD = reference_data.find("bench")
+STANDARD_NAMES = ("twitter", "citm_catalog", "canada")
+DOCUMENT_PATHS = {name: documents.DIRECTORY / f"{name}.json" for name in documents.NAMES} | (
+    {name: STANDARD / f"{name}.json" for name in STANDARD_NAMES} if STANDARD else {})
+DOCUMENTS = tuple(DOCUMENT_PATHS)
+
+
+def document_sources():
+    """Where the documents come from, for the run's log."""
+    generated = f"documents: {', '.join(documents.NAMES)} generated in {documents.DIRECTORY}"
+    standard = (f"documents: {', '.join(STANDARD_NAMES)} from {STANDARD}" if STANDARD else
+                f"documents: {', '.join(STANDARD_NAMES)} skipped, {reference_data.absence('bench')}")
+    return f"{generated}\n{standard}"
 
 MESH = "orvel_mesh"
 REFERENCE = "reference"
@@ -168,7 +184,7 @@ def _small(name, prepare, json_free, floor=None):
 
 
 def read_document(document):
-    return (DOCUMENTS_DIR / f"{document}.json").read_text(encoding="utf-8")
+    return DOCUMENT_PATHS[document].read_text(encoding="utf-8")
 
 
 def _canonicalise(document):

@@ -1,7 +1,8 @@
 // Throughput of reading documents into canonical text (and of checking them only), in
-// MB/s of input, over the three benchmark documents.
+// MB/s of input, over the documents named on the command line.
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -39,12 +40,15 @@ double megabytes_per_second(std::size_t size, Work work) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string directory = argc > 1 ? argv[1] : ORVEL_BENCH_DATA;
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: json_throughput DOCUMENT...\n");
+        return 2;
+    }
     std::printf("%-20s %12s %14s %12s\n", "document", "bytes", "canonical MB/s", "check MB/s");
-    for (const char* name : {"twitter.json", "citm_catalog.json", "canada.json"}) {
-        const std::string text = read_file(directory + "/" + name);
+    for (int index = 1; index < argc; ++index) {
+        const std::string text = read_file(argv[index]);
         if (text.empty()) {
-            std::fprintf(stderr, "cannot read %s/%s\n", directory.c_str(), name);
+            std::fprintf(stderr, "cannot read %s\n", argv[index]);
             return 1;
         }
         std::string out;
@@ -55,7 +59,8 @@ int main(int argc, char** argv) {
         const double check = megabytes_per_second(text.size(), [&] {
             if (orvel::json::validate(text)) std::abort();
         });
-        std::printf("%-20s %12zu %14.0f %12.0f\n", name, text.size(), canonical, check);
+        const std::string name = std::filesystem::path(argv[index]).filename().string();
+        std::printf("%-20s %12zu %14.0f %12.0f\n", name.c_str(), text.size(), canonical, check);
     }
     return 0;
 }

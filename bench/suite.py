@@ -18,7 +18,9 @@ from pathlib import Path
 
 import pyperf
 
+import documents
 from agreement import check_contenders_agree
+from cases import document_sources, reference_data
 from report import MEMORY_CONTENDERS, MEMORY_WORKLOADS, tables, text_table, write_json, write_markdown, write_plot
 from targets import judge
 
@@ -29,7 +31,9 @@ QUICK = {"size": 20_000, "pyperf": ["--debug-single-value"]}
 
 def run_timings(settings, scratch):
     output = scratch / "timings.json"
+    # The workers must find the same documents as this process.
     subprocess.run([sys.executable, str(BENCH / "timing.py"), "--quiet", "-o", str(output),
+                    "--inherit-environ", reference_data.VARIABLE,
                     "--size", str(settings["size"]), *settings["pyperf"]], check=True)
     suite = pyperf.BenchmarkSuite.load(str(output))
     return {bench.get_name(): {"median_s": bench.median(), "values_s": list(bench.get_values())}
@@ -64,6 +68,8 @@ def main():
     args = parser.parse_args()
     settings = QUICK if args.quick else FULL
 
+    documents.ensure()
+    print(document_sources())
     check_contenders_agree()
     with tempfile.TemporaryDirectory() as scratch:
         results = args.results or (Path(scratch) if args.quick else BENCH / "results")

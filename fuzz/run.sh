@@ -8,7 +8,9 @@ set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 python=$1 work=$2 seconds=$3
-suite="$here/../../shared/data/jsontestsuite"
+conformance="$here/../tests/conformance/inputs"
+# The public parsing suite seeds the JSON targets too when the reference data is present.
+suite=$("$python" "$here/../tools/reference_data.py" jsontestsuite)
 mkdir -p "$work"
 total=0
 summary=""
@@ -17,7 +19,11 @@ summary=""
 run() {
     local name=$1 seeds=() log="$work/$1.log"
     shift
-    while [ "$1" != "--" ]; do [ -d "$1" ] && seeds+=("$1"); shift; done
+    while [ "$1" != "--" ]; do
+        [ -d "$1" ] || { echo "fuzz: seed folder $1 is missing" >&2; return 1; }
+        seeds+=("$1")
+        shift
+    done
     shift
     mkdir -p "$work/corpus-$name"
     if ! "$@" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 -dict="$here/json.dict" \
@@ -32,13 +38,13 @@ run() {
     summary+=" $name=$runs"
 }
 
-run json "$here/corpus/json" "$suite" -- "$python" "$here/fuzz_json.py"
+run json "$here/corpus/json" "$conformance" ${suite:+"$suite"} -- "$python" "$here/fuzz_json.py"
 run plan "$here/corpus/plan" "$here/corpus/json" -- "$python" "$here/fuzz_plan.py"
 run api "$here/corpus/api" -- "$python" "$here/fuzz_api.py"
 
 if command -v clang++ >/dev/null; then
     "$here/build_core_fuzzer.sh" "$work/core_fuzzer"
-    run core "$here/corpus/json" "$here/corpus/plan" "$suite" -- "$work/core_fuzzer"
+    run core "$here/corpus/json" "$here/corpus/plan" "$conformance" ${suite:+"$suite"} -- "$work/core_fuzzer"
 else
     summary+=" core=skipped(no clang++)"
 fi

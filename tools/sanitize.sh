@@ -27,5 +27,5 @@ export PYTHONPATH="$out" ORVEL_MESH_TESTING_DIR="$out" ORVEL_MESH_SANITIZED=1
 "$python" -c "import orvel_mesh, sys; sys.exit(not orvel_mesh.__file__.startswith('$out'))" ||
     { echo "sanitize: the instrumented orvel_mesh was not the one imported" >&2; exit 1; }
 cd "$root/tests/python"
-"$python" -m pytest -q -p no:cacheprovider .
+"$python" -m pytest -q -rs -p no:cacheprovider .
 echo "sanitize: AddressSanitizer, LeakSanitizer and UBSan found nothing"

@@ -1,14 +1,7 @@
-// The strict reader's faults and positions, canonical writing, nesting, and the public
-// parsing corpus.
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <optional>
-#include <sstream>
+// The strict reader's faults and positions, canonical writing and nesting; whole corpora
+// are read in test_json_corpora.cpp.
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "check.hpp"
 #include "json.hpp"
@@ -313,59 +306,6 @@ void check_output_buffer() {
     CHECK_EQ(out, std::string("prefix:{\"a\":2,\"b\":1}"));
 }
 
-std::string file_bytes(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-// Accepted files are accepted by both readers and written in a form that reads back to
-// itself; refused files are refused by both with the same text.
-void check_corpus() {
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(ORVEL_SHARED_DATA "/jsontestsuite")) {
-        if (entry.path().extension() == ".json") files.push_back(entry.path());
-    }
-    CHECK(files.size() > 300);
-    int accepted = 0;
-    int refused = 0;
-    for (const auto& path : files) {
-        const std::string name = path.filename().string();
-        const std::string text = file_bytes(path);
-        std::string canonical;
-        const auto error = canonicalize(text, canonical);
-        const auto checked = validate(text);
-        CHECK_EQ(error.has_value(), checked.has_value());
-        if (error && checked) CHECK_EQ(error->text(), checked->text());
-        if (name[0] == 'y' && error) std::cerr << name << ": " << error->text() << "\n";
-        if (name[0] == 'n' && !error) std::cerr << name << " was accepted\n";
-        if (name[0] == 'y') CHECK(!error);
-        if (name[0] == 'n') CHECK(error.has_value());
-        if (!error) {
-            CHECK_EQ(read(canonical), canonical);
-            ++accepted;
-        } else {
-            ++refused;
-        }
-    }
-    CHECK(accepted >= 95);
-    CHECK(refused >= 188);
-}
-
-// The benchmark documents read back to the same canonical text.
-void check_fixed_point() {
-    for (const char* name : {"twitter.json", "citm_catalog.json", "canada.json"}) {
-        const std::string text = file_bytes(std::string(ORVEL_SHARED_DATA "/bench/") + name);
-        CHECK(!text.empty());
-        std::string once;
-        CHECK(!canonicalize(text, once));
-        CHECK(once.size() < text.size());
-        std::string twice;
-        CHECK(!canonicalize(once, twice));
-        CHECK(once == twice);
-        CHECK(!validate(text));
-    }
-}
-
 }  // namespace
 
 int main() {
@@ -376,7 +316,5 @@ int main() {
     check_writer();
     check_nesting();
     check_output_buffer();
-    check_corpus();
-    check_fixed_point();
     return check::report("json");
 }

@@ -2,10 +2,17 @@ import contextlib
 import importlib
 import os
 import sys
+from pathlib import Path
 
 import pytest
 
 import orvel_mesh
+
+# The fuzz oracles, the benchmark documents' generator and the reference data lookup.
+ROOT = Path(__file__).resolve().parents[2]
+sys.path[:0] = [str(ROOT / "fuzz"), str(ROOT / "bench"), str(ROOT / "tools")]
+
+import reference_data  # noqa: E402
 
 
 @pytest.fixture
@@ -46,3 +53,16 @@ def expect_panic():
         assert not isinstance(raised.value, Exception)
 
     return expecting
+
+
+@pytest.fixture
+def reference_part(request):
+    """find(part): that part of the optional reference data, or a skip naming this test and why."""
+
+    def find(part):
+        found = reference_data.find(part)
+        if found is None:
+            pytest.skip(f"{request.node.name}: {reference_data.absence(part)}")
+        return found
+
+    return find

@@ -3,7 +3,6 @@ canonical writing, number forms, and float digits against Python's own shortest 
 
 import json
 import math
-import os
 import random
 import re
 import struct
@@ -11,7 +10,7 @@ from decimal import Decimal
 
 import pytest
 
-BENCH = os.path.join(os.path.dirname(__file__), "..", "..", "..", "shared", "data", "bench")
+import documents
 
 
 def stored(mesh, text):
@@ -167,13 +166,20 @@ def test_float_digits_match_python_repr(mesh):
         check_layout(value, text)
 
 
-@pytest.mark.parametrize("name", ["twitter.json", "citm_catalog.json", "canada.json"])
-def test_benchmark_documents(mesh, name):
-    path = os.path.join(BENCH, name)
-    if not os.path.exists(path):
-        pytest.skip("benchmark documents not present")
-    with open(path, encoding="utf-8") as file:
-        text = file.read()
+@pytest.fixture(scope="session")
+def generated_documents(tmp_path_factory):
+    return documents.ensure(tmp_path_factory.mktemp("documents"))
+
+
+@pytest.mark.parametrize("name", documents.NAMES)
+def test_the_generator_makes_the_recorded_bytes(generated_documents, name):
+    assert documents.fingerprint(generated_documents[name].read_bytes()) == documents.RECORDED[name]
+
+
+@pytest.mark.parametrize("name", [*documents.NAMES, "twitter", "citm_catalog", "canada"])
+def test_benchmark_documents(mesh, generated_documents, reference_part, name):
+    path = generated_documents.get(name) or reference_part("bench") / f"{name}.json"
+    text = path.read_text(encoding="utf-8")
     canonical = stored(mesh, text)
     assert json.loads(canonical) == json.loads(text)
     assert stored(mesh, canonical) == canonical
