@@ -14,7 +14,9 @@ from reference import ReferenceMesh, orjson_codec
 
 ROOT = Path(__file__).resolve().parent.parent
 DOCUMENTS_DIR = ROOT.parent / "shared" / "data" / "bench"
-DOCUMENTS = ("twitter", "citm_catalog", "canada")
+# The documents are an optional extra beside the repository: only those present are run.
+ALL_DOCUMENTS = ("twitter", "citm_catalog", "canada")
+DOCUMENTS = tuple(name for name in ALL_DOCUMENTS if (DOCUMENTS_DIR / f"{name}.json").is_file())
 
 MESH = "orvel_mesh"
 REFERENCE = "reference"

@@ -19,6 +19,7 @@ from pathlib import Path
 import pyperf
 
 from agreement import check_contenders_agree
+from cases import ALL_DOCUMENTS, DOCUMENTS, DOCUMENTS_DIR
 from report import MEMORY_CONTENDERS, MEMORY_WORKLOADS, tables, text_table, write_json, write_markdown, write_plot
 from targets import judge
 
@@ -64,6 +65,8 @@ def main():
     args = parser.parse_args()
     settings = QUICK if args.quick else FULL
 
+    if missing := [name for name in ALL_DOCUMENTS if name not in DOCUMENTS]:
+        print(f"skipped the canonicalise workloads of {', '.join(missing)}: absent from {DOCUMENTS_DIR}")
     check_contenders_agree()
     with tempfile.TemporaryDirectory() as scratch:
         results = args.results or (Path(scratch) if args.quick else BENCH / "results")
