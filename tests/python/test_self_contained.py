@@ -2,6 +2,7 @@
 optional reference data, tools/reference_data.py: a fresh clone has no siblings."""
 
 import re
+import shutil
 import subprocess
 from pathlib import Path
 
@@ -53,6 +54,8 @@ def test_the_scan_sees_paths_that_leave(path, line, leaves):
 
 
 def test_no_tracked_file_reads_outside_the_repository():
+    if shutil.which("git") is None:  # the minimal Debian roots of the newer Pythons have none
+        pytest.skip("git is not installed here, so the tracked files cannot be listed")
     tracked = subprocess.run(["git", "ls-files"], cwd=ROOT, capture_output=True, text=True, check=True).stdout.split()
     assert len(tracked) > 100
     found = {}
