@@ -10,9 +10,10 @@ change to the table, rebuild the test module and run
 where build/tests is the build directory that holds orvel_mesh_testing.
 """
 
-import importlib
 import sys
 from pathlib import Path
+
+import testing_module
 
 OUTPUT = Path(__file__).resolve().parent.parent / "orvel_mesh-stubs" / "__init__.pyi"
 LINE_LENGTH = 120
@@ -67,9 +68,7 @@ def render(table):
 
 
 def main(build_directory):
-    sys.path.insert(0, build_directory)
-    testing = importlib.import_module("orvel_mesh_testing")
-    OUTPUT.write_text(render(testing.method_table()), encoding="utf-8")
+    OUTPUT.write_text(render(testing_module.load(build_directory).method_table()), encoding="utf-8")
     print(f"wrote {OUTPUT}")
 
 
