@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstddef>
-#include <cstdint>
 #include <exception>
 #include <new>
 #include <optional>
@@ -18,10 +17,11 @@ namespace orvel::python {
 inline constexpr std::size_t max_params = 4;
 
 // What binding needs of an operation's parameters; the first `required` have no default.
+// The names are string literals: the interpreter takes the method's name, and keyword names
+// are compared with the parameters', as NUL-terminated texts.
 struct Signature {
     // Errors speak of the method as "OrvelMesh." + name + "()".
     std::string_view name;
-    // String literals: keyword names are compared with them as NUL-terminated texts.
     std::array<std::string_view, max_params> params{};
     std::size_t count = 0;
     std::size_t required = 0;
