@@ -8,8 +8,11 @@ coverage instrumentation (see README.md) then resolves its hooks in the fuzzer's
 import importlib
 import os
 import sys
+from pathlib import Path
 
 sys.setdlopenflags(sys.getdlopenflags() | os.RTLD_GLOBAL)
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools"))
+import testing_module  # noqa: E402
 
 
 def module():
@@ -17,11 +20,7 @@ def module():
 
 
 def testing():
-    directory = os.environ.get("ORVEL_MESH_TESTING_DIR")
-    if not directory:
-        sys.exit("ORVEL_MESH_TESTING_DIR must name the build directory of orvel_mesh_testing")
-    sys.path.insert(0, directory)
     try:
-        return importlib.import_module("orvel_mesh_testing")
-    finally:
-        sys.path.remove(directory)
+        return testing_module.load()
+    except LookupError as missing:
+        sys.exit(str(missing))

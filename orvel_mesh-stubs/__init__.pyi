@@ -1,3 +1,5 @@
+# Made by tools/gen_stub.py from the class's table in mesh/src/python/methods.hpp:
+# change the table and run the script rather than editing this file.
 """Python module `orvel_mesh`."""
 
 from typing import SupportsIndex, final

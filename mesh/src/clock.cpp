@@ -115,13 +115,6 @@ void append_rfc3339(std::string& out, Timestamp moment) {
     out += "+00:00";
 }
 
-std::string to_rfc3339(Timestamp moment) {
-    std::string text;
-    text.reserve(35);
-    append_rfc3339(text, moment);
-    return text;
-}
-
 #if ORVEL_MESH_TEST_SEAM
 void shift_clock(std::int64_t offset_seconds) { clock_offset_seconds = offset_seconds; }
 void pin_clock(std::optional<Timestamp> reading) { pinned_reading = reading; }

@@ -21,7 +21,6 @@ Timestamp now();
 
 // 2026-12-06T18:08:04.123456700+00:00; the fraction has 0, 3, 6 or 9 digits.
 void append_rfc3339(std::string& out, Timestamp moment);
-std::string to_rfc3339(Timestamp moment);
 
 #if ORVEL_MESH_TEST_SEAM
 // Test seam: shifts every later reading of the clock by `offset_seconds`.

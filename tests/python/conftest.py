@@ -1,6 +1,4 @@
 import contextlib
-import importlib
-import os
 import sys
 from pathlib import Path
 
@@ -8,11 +6,13 @@ import pytest
 
 import orvel_mesh
 
-# The fuzz oracles, the benchmark documents' generator and the reference data lookup.
+# The fuzz oracles, the benchmark documents' generator, the reference data lookup, the test
+# module's loader and the stub generator.
 ROOT = Path(__file__).resolve().parents[2]
 sys.path[:0] = [str(ROOT / "fuzz"), str(ROOT / "bench"), str(ROOT / "tools")]
 
 import reference_data  # noqa: E402
+import testing_module  # noqa: E402
 
 
 @pytest.fixture
@@ -23,14 +23,10 @@ def mesh():
 @pytest.fixture(scope="session")
 def testing():
     """The same class built with fault injection (never shipped)."""
-    directory = os.environ.get("ORVEL_MESH_TESTING_DIR")
-    if not directory:
-        pytest.fail("ORVEL_MESH_TESTING_DIR must name the build directory of orvel_mesh_testing")
-    sys.path.insert(0, directory)
     try:
-        return importlib.import_module("orvel_mesh_testing")
-    finally:
-        sys.path.remove(directory)
+        return testing_module.load()
+    except LookupError as missing:
+        pytest.fail(str(missing))
 
 
 @pytest.fixture

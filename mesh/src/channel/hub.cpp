@@ -23,8 +23,7 @@ Result<std::uint64_t> ChannelHub::publish(std::string_view topic, std::string_vi
         auto& topics = **table;
         auto found = topics.find(topic);
         if (found == topics.end()) {
-            // The channel's first receiving end goes at once: a new topic has no receiver.
-            auto entry = detached_entry<BroadcastSender>(std::string(topic), open_broadcast(topic_capacity).first);
+            auto entry = detached_entry<BroadcastSender>(std::string(topic), BroadcastSender::open(topic_capacity));
             reserve_one_more(topics);
             table->begin_change();
             found = topics.insert(std::move(entry)).position;
@@ -32,14 +31,11 @@ Result<std::uint64_t> ChannelHub::publish(std::string_view topic, std::string_vi
         sender.emplace(found->second);
     }
 
-    const Timestamp published_at = now();
-    return sender->send([&] {
-        std::string payload;
-        if (auto error = json::canonicalize(payload_json, payload)) {
-            throw InternalFault("validated payload failed to read: " + error->text());
-        }
-        return ChannelMessage{std::string(topic), SharedText(payload), published_at};
-    });
+    // A publish is stamped with its moment, read once the lock is given back. The stamp
+    // and the payload are for the topic's receivers, and a topic has none: nothing more
+    // of the message is made.
+    now();
+    return sender->send();
 }
 
 std::uint64_t ChannelHub::topic_count() {

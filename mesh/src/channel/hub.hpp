@@ -13,7 +13,7 @@ namespace orvel {
 
 class ChannelHub {
 public:
-    // Messages each topic's channel holds for a receiver that has not yet taken them.
+    // Messages each topic's channel is sized for.
     static constexpr std::uint32_t topic_capacity = 1024;
 
     ChannelHub();

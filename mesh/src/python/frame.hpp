@@ -1,57 +1,31 @@
-// The calling frame: binds Python arguments to parameters, converts them, checks
-// `self`, and turns results, MeshErrors and internal faults into Python objects.
+// The calling frame: binds Python arguments to parameters, reports argument errors, and
+// keeps C++ exceptions from crossing into the interpreter.
 #pragma once
 
 #include <array>
 #include <cstddef>
-#include <cstdint>
 #include <exception>
 #include <new>
 #include <optional>
-#include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
-#include "error.hpp"
-#include "pending_change.hpp"
 #include "python/python.hpp"
-#include "shared_text.hpp"
 
 namespace orvel::python {
 
-enum class Kind : std::uint8_t { Text, OptionalText, U32, U64 };
-
-struct Param {
-    // A string literal: keyword names are compared with it as a NUL-terminated text.
-    std::string_view name;
-    Kind kind = Kind::Text;
-    // How the default reads in the text signature; empty for a required parameter.
-    std::string_view default_text = {};
-};
-
 inline constexpr std::size_t max_params = 4;
 
-// A method's parameters; the first `required` have no default.
+// What binding needs of an operation's parameters; the first `required` have no default.
+// The names are string literals: the interpreter takes the method's name, and keyword names
+// are compared with the parameters', as NUL-terminated texts.
 struct Signature {
-    std::array<Param, max_params> params{};
+    // Errors speak of the method as "OrvelMesh." + name + "()".
+    std::string_view name;
+    std::array<std::string_view, max_params> params{};
     std::size_t count = 0;
     std::size_t required = 0;
-
-    std::span<const Param> list() const { return {params.data(), count}; }
 };
-
-// A converted argument; texts view the interpreter's cached UTF-8 of the argument.
-struct Arg {
-    bool present = false;
-    std::string_view text;
-    std::uint64_t number = 0;
-
-    std::optional<std::string_view> optional_text() const {
-        return present ? std::optional<std::string_view>(text) : std::nullopt;
-    }
-};
-using Args = std::array<Arg, max_params>;
 
 // Arguments as the interpreter passed them: positional values, then keyword values
 // whose names are in `keyword_names` (a tuple, or null for none).
@@ -62,9 +36,23 @@ struct CallArgs {
     PyObject* const* keyword_values;
 };
 
-// Binds and converts; on failure a Python exception is set and nothing is returned.
-// `function` is the name errors speak of, like "OrvelMesh.get_agent()".
-std::optional<Args> bind_arguments(const Signature& signature, std::string_view function, const CallArgs& call);
+// The values bound to a call's parameters, in order.
+struct Bound {
+    PyObject* const* values;
+    std::size_t given;
+
+    // Null for a parameter left to its default.
+    PyObject* operator[](std::size_t index) const { return index < given ? values[index] : nullptr; }
+};
+
+// Binds by position and name; on failure a Python exception is set and nothing is returned.
+// The values lie in the call's own array when it was given by position alone, else in
+// `scratch`.
+std::optional<Bound> bind_arguments(const Signature& signature, const CallArgs& call,
+                                    std::array<PyObject*, max_params>& scratch);
+
+// A conversion failure that is exactly TypeError is re-raised naming the parameter.
+void name_argument_in_type_error(std::string_view parameter);
 
 // The tuple-and-dictionary form of a call, laid out for bind_arguments.
 class TupleCall {
@@ -82,30 +70,6 @@ private:
 
 // "'{type qualname}' object cannot be converted to '{target}'" as TypeError.
 void raise_conversion_error(PyObject* value, std::string_view target);
-
-PyObject* raise_mesh_error(const MeshError& error);
-
-// Result conversions.
-PyObject* new_str(std::string_view text);
-PyObject* to_python(const std::string& text);
-PyObject* to_python(const SharedText& text);
-PyObject* to_python(bool value);
-PyObject* to_python(std::uint64_t value);
-PyObject* to_python(const std::vector<std::string>& texts);
-template <class T>
-PyObject* to_python(const std::optional<T>& value) {
-    if (!value) Py_RETURN_NONE;
-    return to_python(*value);
-}
-template <class T>
-PyObject* to_python(const Result<T>& result) {
-    if (!result) return raise_mesh_error(result.error());
-    return to_python(result.value());
-}
-PyObject* to_python(const Result<void>& result);
-// The change is made only once its result is a Python object: if that cannot be made, the
-// component is left as it was.
-PyObject* to_python(Result<PendingChange>&& result);
 
 // Reports an internal fault as PanicException (derived from BaseException).
 void raise_panic(const char* message);

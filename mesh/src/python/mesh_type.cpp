@@ -2,6 +2,8 @@
 
 #include <new>
 #include <string>
+#include <tuple>
+#include <type_traits>
 #include <utility>
 
 #include "mesh.hpp"
@@ -41,37 +43,53 @@ Mesh* checked_mesh(PyObject* self) {
     return &mesh_of(self);
 }
 
+// The component an operation of the table runs on, as the mesh holds it.
+template <class Component>
+Component& component(Mesh& mesh) {
+    if constexpr (std::is_same_v<Component, AgentRegistry>) {
+        return mesh.registry();
+    } else if constexpr (std::is_same_v<Component, StateStore>) {
+        return mesh.state();
+    } else if constexpr (std::is_same_v<Component, MigrationEngine>) {
+        return mesh.migrations();
+    } else if constexpr (std::is_same_v<Component, ChannelHub>) {
+        return mesh.channels();
+    } else {
+        static_assert(std::is_same_v<Component, Mesh>, "an operation of a component the mesh holds");
+        return mesh;
+    }
+}
+
+// Runs a row's operation on the component of `self`.
+template <auto Operation>
+PyObject* call_on(PyObject* self, const Row<Operation>& row, const CallArgs& given) {
+    using Component = typename Row<Operation>::Type::Receiver;
+    return call(row, given, [&]() -> Component* {
+        Mesh* mesh = checked_mesh(self);
+        return mesh ? &component<Component>(*mesh) : nullptr;
+    });
+}
+
 // The entries below are not noexcept: see enter().
 template <std::size_t I>
 PyObject* method_entry(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return enter([&]() -> PyObject* {
-        static const std::string function = std::string("OrvelMesh.") + methods[I].name + "()";
-        const auto bound = bind_arguments(methods[I].signature, function,
-                                          CallArgs{args, nargs, kwnames, args + nargs});
-        if (!bound) return nullptr;
-        Mesh* mesh = checked_mesh(self);
-        if (!mesh) return nullptr;
-        return methods[I].handler(*mesh, *bound);
-    });
+    return enter([&] { return call_on(self, std::get<I>(methods), CallArgs{args, nargs, kwnames, args + nargs}); });
 }
 
 template <std::size_t I>
 PyObject* no_argument_entry(PyObject* self, PyObject*) {
-    return enter([&]() -> PyObject* {
-        Mesh* mesh = checked_mesh(self);
-        if (!mesh) return nullptr;
-        return methods[I].handler(*mesh, Args{});
-    });
+    return enter([&] { return call_on(self, std::get<I>(methods), CallArgs{}); });
 }
 
 template <std::size_t I>
 PyMethodDef method_def() {
-    static const std::string doc = doc_with_signature(methods[I].name, methods[I].signature, methods[I].doc_body, true);
-    if (methods[I].takes_arguments) {
-        return {methods[I].name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&method_entry<I>)),
+    const auto& method = std::get<I>(methods);
+    static const std::string doc = doc_with_signature(method.name(), method, true);
+    if (method.parameters.signature.count > 0) {
+        return {method.name(), reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&method_entry<I>)),
                 METH_FASTCALL | METH_KEYWORDS, doc.c_str()};
     }
-    return {methods[I].name, &no_argument_entry<I>, METH_NOARGS, doc.c_str()};
+    return {method.name(), &no_argument_entry<I>, METH_NOARGS, doc.c_str()};
 }
 
 template <std::size_t... I>
@@ -80,24 +98,33 @@ PyMethodDef* method_defs(std::index_sequence<I...>) {
     return defs;
 }
 
+template <std::size_t I>
+PyObject* attribute_entry(PyObject* self, void*) {
+    return enter([&] { return call_on(self, std::get<I>(attributes), CallArgs{}); });
+}
+
+// Read-only: no setter.
+template <std::size_t... I>
+PyGetSetDef* attribute_defs(std::index_sequence<I...>) {
+    static PyGetSetDef defs[] = {
+        {std::get<I>(attributes).name(), &attribute_entry<I>, nullptr, std::get<I>(attributes).doc, nullptr}...,
+        // Holds the place of the class's `__module__`: see create_type().
+        {"__module__", nullptr, nullptr, nullptr, nullptr},
+        {nullptr, nullptr, nullptr, nullptr, nullptr},
+    };
+    return defs;
+}
+
 PyObject* mesh_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return enter([&]() -> PyObject* {
-        TupleCall call(args, kwargs);
-        if (!call.ok()) return nullptr;
-        const auto bound = bind_arguments(constructor_signature, "OrvelMesh.__new__()", call.args());
-        if (!bound) return nullptr;
-        const std::string_view app_name = (*bound)[0].text;
-        Result<Plan> plan = Mesh::plan_for(app_name, (*bound)[1].text);
-        if (!plan) return raise_mesh_error(plan.error());
-
-        auto allocate = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
-        // Released unbuilt should the mesh fail to construct.
-        Ref self(allocate(type, 0));
-        if (!self) return nullptr;
-        new (object_of(self.get()).storage) Mesh(std::move(plan.value()), app_name);
-        object_of(self.get()).built = true;
-        return self.release();
+        TupleCall tuple_call(args, kwargs);
+        if (!tuple_call.ok()) return nullptr;
+        return call(constructor, tuple_call.args(), [&] { return type; });
     });
+}
+
+PyObject* mesh_repr(PyObject* self) {
+    return enter([&] { return call_on(self, representation, CallArgs{}); });
 }
 
 // Runs no Python code, so nothing can unwind it.
@@ -108,27 +135,6 @@ void mesh_dealloc(PyObject* self) noexcept {
     Py_DECREF(type);
 }
 
-PyObject* mesh_repr(PyObject* self) {
-    return enter([&]() -> PyObject* {
-        Mesh* mesh = checked_mesh(self);
-        return mesh ? to_python(mesh->repr()) : nullptr;
-    });
-}
-
-PyObject* get_app_name(PyObject* self, void*) {
-    return enter([&]() -> PyObject* {
-        Mesh* mesh = checked_mesh(self);
-        return mesh ? to_python(mesh->app_name()) : nullptr;
-    });
-}
-
-PyGetSetDef attributes[] = {
-    {"app_name", get_app_name, nullptr, "Application name.", nullptr},
-    // Holds the place of the class's `__module__`: see create_type().
-    {"__module__", nullptr, nullptr, nullptr, nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
-};
-
 // The class is immutable: its attributes cannot be set or deleted from Python. Its name
 // carries no module part, so the interpreter sets no `__module__`, warns about the lack of
 // one (an error under `-W error`) unless the class's dictionary has that entry, and refuses
@@ -136,16 +142,15 @@ PyGetSetDef attributes[] = {
 // the class's own dictionary (which the generic `__dict__` getter gives for a class) before
 // anyone can see the class. help() needs the module to document the class.
 PyTypeObject* create_type() {
-    static const std::string doc =
-        doc_with_signature("OrvelMesh", constructor_signature, class_doc_body, false);
+    static const std::string doc = doc_with_signature("OrvelMesh", constructor, false);
     PyType_Slot slots[] = {
         {Py_tp_base, &PyBaseObject_Type},
         {Py_tp_doc, const_cast<char*>(doc.c_str())},
         {Py_tp_new, reinterpret_cast<void*>(&mesh_new)},
         {Py_tp_repr, reinterpret_cast<void*>(&mesh_repr)},
         {Py_tp_dealloc, reinterpret_cast<void*>(&mesh_dealloc)},
-        {Py_tp_methods, method_defs(std::make_index_sequence<method_count>())},
-        {Py_tp_getset, attributes},
+        {Py_tp_methods, method_defs(std::make_index_sequence<std::tuple_size_v<decltype(methods)>>())},
+        {Py_tp_getset, attribute_defs(std::make_index_sequence<std::tuple_size_v<decltype(attributes)>>())},
         {0, nullptr},
     };
     PyType_Spec spec = {"OrvelMesh", static_cast<int>(sizeof(MeshObject)), 0,
@@ -161,6 +166,19 @@ PyTypeObject* create_type() {
 }
 
 }  // namespace
+
+PyObject* new_mesh(PyTypeObject& type, std::string_view app_name, std::string_view plan_json) {
+    Result<Plan> plan = Mesh::plan_for(app_name, plan_json);
+    if (!plan) return raise_mesh_error(plan.error());
+
+    auto allocate = reinterpret_cast<allocfunc>(PyType_GetSlot(&type, Py_tp_alloc));
+    // Released unbuilt should the mesh fail to construct.
+    Ref self(allocate(&type, 0));
+    if (!self) return nullptr;
+    new (object_of(self.get()).storage) Mesh(std::move(plan.value()), app_name);
+    object_of(self.get()).built = true;
+    return self.release();
+}
 
 PyTypeObject* mesh_type() {
     static PyTypeObject* type = nullptr;

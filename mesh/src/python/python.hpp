@@ -4,6 +4,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <string_view>
 #include <utility>
 
 namespace orvel::python {
@@ -33,5 +34,10 @@ public:
 private:
     PyObject* object_ = nullptr;
 };
+
+// A new `str` holding UTF-8 text.
+inline PyObject* new_str(std::string_view text) {
+    return PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+}
 
 }  // namespace orvel::python

@@ -4,6 +4,7 @@
 #include "fault.hpp"
 #include "python/frame.hpp"
 #include "python/module.hpp"
+#include "python/testing_table.hpp"
 
 namespace {
 
@@ -57,6 +58,7 @@ PyMethodDef seam_functions[] = {
     {"inject_fault", inject_fault, METH_O, "Arm a one-shot internal fault at a named site."},
     {"shift_clock", shift_clock_entry, METH_O, "Shift every later clock reading by a number of seconds."},
     {"pin_clock", pin_clock_entry, METH_VARARGS, "Pin every later clock reading to an instant, or release it (None)."},
+    {"method_table", orvel::python::method_table, METH_NOARGS, "The class's table as data, for tools/gen_stub.py."},
     {nullptr, nullptr, 0, nullptr},
 };
 
