@@ -34,7 +34,7 @@ PyObject* shift_clock_entry(PyObject*, PyObject* seconds) {
 
 // pin_clock(seconds, nanoseconds=0): every later clock reading gives this instant (and
 // then the shift); pin_clock(None) lets the clock run again.
-PyObject* pin_clock_entry(PyObject*, PyObject* args) noexcept {
+PyObject* pin_clock_entry(PyObject*, PyObject* args) {
     return enter([&]() -> PyObject* {
         PyObject* seconds = nullptr;
         long long nanoseconds = 0;
