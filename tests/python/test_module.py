@@ -1,3 +1,4 @@
+import importlib.metadata
 import inspect
 import os
 import subprocess
@@ -57,6 +58,11 @@ def test_module_attributes():
     assert orvel_mesh.OrvelMesh is OrvelMesh
     public = {name for name in dir(orvel_mesh) if not name.startswith("__")}
     assert public == {"OrvelMesh"}
+
+
+def test_version_is_the_installed_distributions():
+    # Written once, in pyproject.toml: the module and the wheel's metadata cannot drift apart.
+    assert orvel_mesh.__version__ == importlib.metadata.version("orvel_mesh")
 
 
 def test_class_doc_and_signature():
