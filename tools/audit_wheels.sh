@@ -11,7 +11,7 @@ shift
 for wheel in "$@"; do
     shown=$("$python" -m auditwheel show "$wheel" 2>/dev/null)
     tag=$(grep -o '"manylinux_[0-9_a-z]*"' <<<"$shown" | head -1)
-    if ! grep -q '"manylinux_2_17_' <<<"$tag" || ! grep -q 'requires no external shared libraries' <<<"$shown"; then
+    if ! grep -q '"manylinux_2_17_' <<<"$tag" || grep -q 'external shared libraries are required' <<<"$shown"; then
         echo "$shown" >&2
         echo "audit: $(basename "$wheel") is not manylinux_2_17 without external libraries" >&2
         exit 1
