@@ -37,6 +37,9 @@ REFERENCE = "reference"
 ORJSON = "reference_orjson"
 FLOOR = "floor"
 CONTENDERS = (MESH, REFERENCE, ORJSON, FLOOR)
+# The release wheel (zig, static C++ runtime) runs the MESH cases in a venv of its own; its
+# figures are filed under this name beside those of the quick GCC build.
+RELEASE = "orvel_mesh_release"
 
 # The keys the small calls find; the stores around them are small, as in an application
 # that keeps a handful of state values and agents.

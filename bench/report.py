@@ -2,10 +2,13 @@
 
 import json
 
-from cases import CONTENDERS, MESH, ORJSON, REFERENCE, WORKLOADS
+from cases import CONTENDERS, MESH, ORJSON, REFERENCE, RELEASE, WORKLOADS
 
 MEMORY_WORKLOADS = ("agents", "state", "topics")
 MEMORY_CONTENDERS = (MESH, REFERENCE, ORJSON)
+# The tables' columns: the release build's figures, when measured, beside the GCC build's.
+TIME_COLUMNS = (MESH, RELEASE, *CONTENDERS[1:])
+MEMORY_COLUMNS = (MESH, RELEASE, *MEMORY_CONTENDERS[1:])
 COLOURS = {MESH: "tab:blue", REFERENCE: "tab:orange", ORJSON: "tab:green", "floor": "tab:grey"}
 
 
@@ -19,12 +22,13 @@ def format_time(seconds):
 
 
 def time_rows(times):
-    return [[workload.name, *(format_time(times.get(f"{workload.name}/{contender}")) for contender in CONTENDERS)]
+    return [[workload.name, *(format_time(times.get(f"{workload.name}/{contender}")) for contender in TIME_COLUMNS)]
             for workload in WORKLOADS]
 
 
 def memory_rows(memory):
-    return [[f"memory/{workload}", *(f"{memory[(workload, contender)]:.0f} B" for contender in MEMORY_CONTENDERS)]
+    return [[f"memory/{workload}", *(f"{memory[(workload, contender)]:.0f} B" if (workload, contender) in memory
+                                     else "" for contender in MEMORY_COLUMNS)]
             for workload in MEMORY_WORKLOADS]
 
 
@@ -32,8 +36,8 @@ def verdict_rows(verdicts):
     return [[v.workload, v.measure, f"{v.value:.3g}", v.target, "met" if v.met else "MISSED"] for v in verdicts]
 
 
-TIME_HEADER = ["workload (time per call)", *CONTENDERS]
-MEMORY_HEADER = ["workload (resident per item)", *MEMORY_CONTENDERS]
+TIME_HEADER = ["workload (time per call)", *TIME_COLUMNS]
+MEMORY_HEADER = ["workload (resident per item)", *MEMORY_COLUMNS]
 VERDICT_HEADER = ["workload", "ratio", "measured", "target", ""]
 
 

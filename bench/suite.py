@@ -4,6 +4,8 @@ targets, and the raw figures.
     python bench/suite.py            full run; writes bench/results/latest.{json,md,png}
     python bench/suite.py --quick    tiny sizes and one value per case, written to a
                                      temporary directory; checks that the contenders agree
+    --release-python PYTHON          also times the orvel_mesh installed for PYTHON (the
+                                     release wheel) as the contender orvel_mesh_release
 """
 
 import argparse
@@ -20,7 +22,7 @@ import pyperf
 
 import documents
 from agreement import check_contenders_agree
-from cases import document_sources, reference_data
+from cases import MESH, RELEASE, document_sources, reference_data
 from report import MEMORY_CONTENDERS, MEMORY_WORKLOADS, tables, text_table, write_json, write_markdown, write_plot
 from targets import judge
 
@@ -29,25 +31,37 @@ FULL = {"size": 1_000_000, "pyperf": ["--processes", "6", "--values", "3", "--wa
 QUICK = {"size": 20_000, "pyperf": ["--debug-single-value"]}
 
 
-def run_timings(settings, scratch):
-    output = scratch / "timings.json"
-    # The workers must find the same documents as this process.
-    subprocess.run([sys.executable, str(BENCH / "timing.py"), "--quiet", "-o", str(output),
-                    "--inherit-environ", reference_data.VARIABLE,
-                    "--size", str(settings["size"]), *settings["pyperf"]], check=True)
-    suite = pyperf.BenchmarkSuite.load(str(output))
-    return {bench.get_name(): {"median_s": bench.median(), "values_s": list(bench.get_values())}
-            for bench in suite.get_benchmarks()}
+def run_timings(settings, scratch, release_python):
+    """Every case under this interpreter, then the MESH cases again under `release_python`."""
+    runs = [(sys.executable, [], MESH)]
+    if release_python:
+        runs.append((release_python, ["--only", MESH], RELEASE))
+    timings = {}
+    for python, only, name in runs:
+        output = scratch / f"timings-{name}.json"
+        # The workers must find the same documents as this process.
+        subprocess.run([python, str(BENCH / "timing.py"), "--quiet", "-o", str(output), *only,
+                        "--inherit-environ", reference_data.VARIABLE,
+                        "--size", str(settings["size"]), *settings["pyperf"]], check=True)
+        suite = pyperf.BenchmarkSuite.load(str(output))
+        for bench in suite.get_benchmarks():
+            workload, contender = bench.get_name().rsplit("/", 1)
+            filed = name if contender == MESH else contender
+            timings[f"{workload}/{filed}"] = {"median_s": bench.median(), "values_s": list(bench.get_values())}
+    return timings
 
 
-def run_memory(count):
+def run_memory(count, release_python):
+    contenders = [(sys.executable, contender, contender) for contender in MEMORY_CONTENDERS]
+    if release_python:
+        contenders.append((release_python, MESH, RELEASE))
     figures = []
     for workload in MEMORY_WORKLOADS:
-        for contender in MEMORY_CONTENDERS:
-            done = subprocess.run([sys.executable, str(BENCH / "memory.py"), contender, workload, str(count)],
+        for python, contender, name in contenders:
+            done = subprocess.run([python, str(BENCH / "memory.py"), contender, workload, str(count)],
                                   check=True, capture_output=True, text=True)
-            figures.append(json.loads(done.stdout))
-            print(f"memory/{workload}/{contender}: {figures[-1]['bytes_per_item']:.0f} bytes per item", flush=True)
+            figures.append({**json.loads(done.stdout), "contender": name})
+            print(f"memory/{workload}/{name}: {figures[-1]['bytes_per_item']:.0f} bytes per item", flush=True)
     return figures
 
 
@@ -65,6 +79,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--quick", action="store_true", help="seconds, not minutes: tiny sizes, one value")
     parser.add_argument("--results", type=Path, help="directory for latest.{json,md,png}")
+    parser.add_argument("--release-python", help="an interpreter with the release wheel installed")
     args = parser.parse_args()
     settings = QUICK if args.quick else FULL
 
@@ -74,8 +89,8 @@ def main():
     with tempfile.TemporaryDirectory() as scratch:
         results = args.results or (Path(scratch) if args.quick else BENCH / "results")
         results.mkdir(parents=True, exist_ok=True)
-        timings = run_timings(settings, Path(scratch))
-        memory_figures = run_memory(settings["size"])
+        timings = run_timings(settings, Path(scratch), args.release_python)
+        memory_figures = run_memory(settings["size"], args.release_python)
 
         times = {name: figures["median_s"] for name, figures in timings.items()}
         memory = {(f["workload"], f["contender"]): f["bytes_per_item"] for f in memory_figures}

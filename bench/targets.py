@@ -6,7 +6,7 @@ to resident bytes per item.
 
 from dataclasses import asdict, dataclass
 
-from cases import DOCUMENTS, FLOOR, MESH, ORJSON, REFERENCE, WORKLOADS
+from cases import DOCUMENTS, FLOOR, MESH, ORJSON, REFERENCE, RELEASE, WORKLOADS
 
 
 @dataclass(frozen=True)
@@ -55,4 +55,9 @@ def judge(times, memory):
         verdicts.append(Verdict(f"memory/{workload}", "bytes per item / stdlib reference's",
                                 memory[(workload, MESH)] / memory[(workload, REFERENCE)], 0.5, True))
     verdicts.append(Verdict("memory/topics", "bytes per topic", memory[("topics", MESH)], 256.0, True))
+    # The release build may not cost more than 5% on any workload against the GCC build.
+    for workload in WORKLOADS:
+        if f"{workload.name}/{RELEASE}" in times:
+            verdicts.append(Verdict(workload.name, "release time / GCC build's",
+                                    time(workload.name, RELEASE) / time(workload.name, MESH), 1.05, True))
     return verdicts

@@ -1,7 +1,7 @@
 """Per-call times of every case, measured by pyperf: each case runs in several fresh worker
 processes, each calibrating its loop count, warming up and then taking several values.
 
-    python bench/timing.py -o OUT.json [--size N] [pyperf options]
+    python bench/timing.py -o OUT.json [--size N] [--only CONTENDER] [pyperf options]
 
 Times are CPU time: on a shared machine the wall clock also counts other processes.
 """
@@ -21,16 +21,21 @@ def time_case(loops, workload, contender, size):
     return prepared[key](loops)
 
 
-def add_size(command, args):
+def add_worker_args(command, args):
     command.extend(("--size", str(args.size)))
+    if args.only:
+        command.extend(("--only", args.only))
 
 
 def main():
-    runner = pyperf.Runner(add_cmdline_args=add_size)
+    runner = pyperf.Runner(add_cmdline_args=add_worker_args)
     runner.argparser.add_argument("--size", type=int, default=1_000_000,
                                   help="state keys stored for the prefix listing")
+    runner.argparser.add_argument("--only", help="time this contender's cases alone")
     args = runner.parse_args()
     for workload, contender in case_names():
+        if args.only and contender != args.only:
+            continue
         runner.bench_time_func(f"{workload.name}/{contender}", time_case, workload, contender, args.size,
                                inner_loops=workload.inner)
 

@@ -37,7 +37,7 @@ std::string unknown_status_message(std::string_view text) {
 }
 
 void append_json(std::string& out, const AgentEntry& entry) {
-    out.reserve(out.size() + json_size_estimate(entry));
+    json::reserve_more(out, json_size_estimate(entry));
     out += "{\"agent_id\":";
     json::append_string(out, entry.agent_id);
     out += ",\"agent_type\":";

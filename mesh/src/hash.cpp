@@ -1,10 +1,19 @@
 #include "hash.hpp"
 
-#include <sys/random.h>
-
 #include <cstdint>
 #include <cstring>
 #include <random>
+
+#if defined(_WIN32)
+#include <windows.h>
+#include <bcrypt.h>
+#elif defined(__linux__)
+#include <cerrno>
+#include <sys/syscall.h>
+#include <unistd.h>
+#else
+#include <stdlib.h>
+#endif
 
 namespace orvel {
 namespace {
@@ -14,16 +23,30 @@ struct SipKey {
     std::uint64_t k1;
 };
 
+// Fills `bytes` from the operating system's random source; false when it cannot.
+bool read_os_random(unsigned char* bytes, std::size_t size) {
+#if defined(_WIN32)
+    return BCRYPT_SUCCESS(BCryptGenRandom(nullptr, bytes, static_cast<ULONG>(size), BCRYPT_USE_SYSTEM_PREFERRED_RNG));
+#elif defined(__linux__)
+    // The system call itself: the libc wrapper came only with glibc 2.25.
+    while (size > 0) {
+        const long got = syscall(SYS_getrandom, bytes, size, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        bytes += got;
+        size -= static_cast<std::size_t>(got);
+    }
+    return true;
+#else
+    // macOS and the BSDs: never fails, never blocks.
+    arc4random_buf(bytes, size);
+    return true;
+#endif
+}
+
 SipKey draw_key() {
     SipKey key{};
-    auto* bytes = reinterpret_cast<unsigned char*>(&key);
-    std::size_t filled = 0;
-    while (filled < sizeof key) {
-        ssize_t got = getrandom(bytes + filled, sizeof key - filled, 0);
-        if (got <= 0) break;
-        filled += static_cast<std::size_t>(got);
-    }
-    if (filled < sizeof key) {
+    if (!read_os_random(reinterpret_cast<unsigned char*>(&key), sizeof key)) {
         std::random_device device;
         key.k0 = (std::uint64_t{device()} << 32) ^ device();
         key.k1 = (std::uint64_t{device()} << 32) ^ device();

@@ -32,6 +32,10 @@ std::optional<ParseError> canonicalize(std::string_view text, std::string& out);
 // Reads exactly one document and keeps nothing of it.
 std::optional<ParseError> validate(std::string_view text);
 
+// Room for `extra` more bytes. Grows at least geometrically: reserve() alone may allocate
+// exactly what is asked (libc++ does), which, once per record of a long list, is quadratic.
+void reserve_more(std::string& out, std::size_t extra);
+
 // Writer pieces, for records with fixed member order.
 void append_string(std::string& out, std::string_view utf8);
 void append_uint(std::string& out, std::uint64_t value);

@@ -178,7 +178,7 @@ bool Reader::skip_value(int open) {
 
 std::optional<ParseError> canonicalize(std::string_view text, std::string& out) {
     const std::size_t original_size = out.size();
-    out.reserve(original_size + text.size());
+    reserve_more(out, text.size());
     Reader reader(text);
     if (reader.read_canonical(out, 0) && reader.finish()) return std::nullopt;
     out.resize(original_size);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -86,6 +87,11 @@ char* lay_out(char* out, const char* digits, std::size_t count, int exponent) {
 
 std::string ParseError::text() const {
     return description + " at line " + std::to_string(line) + " column " + std::to_string(column);
+}
+
+void reserve_more(std::string& out, std::size_t extra) {
+    const std::size_t wanted = out.size() + extra;
+    if (wanted > out.capacity()) out.reserve(std::max(wanted, 2 * out.capacity()));
 }
 
 void append_string(std::string& out, std::string_view utf8) {

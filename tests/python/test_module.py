@@ -1,4 +1,5 @@
 import ctypes
+import importlib.metadata
 import inspect
 import re
 import subprocess
@@ -58,6 +59,11 @@ def test_module_attributes():
     assert orvel_mesh.OrvelMesh is OrvelMesh
     public = {name for name in dir(orvel_mesh) if not name.startswith("__")}
     assert public == {"OrvelMesh"}
+
+
+def test_version_is_the_installed_distributions():
+    # Written once, in pyproject.toml: the module and the wheel's metadata cannot drift apart.
+    assert orvel_mesh.__version__ == importlib.metadata.version("orvel_mesh")
 
 
 def test_class_doc_and_signature():

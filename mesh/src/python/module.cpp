@@ -10,7 +10,7 @@
 namespace orvel::python {
 namespace {
 
-constexpr const char* version = "0.3.2";
+constexpr const char* version = ORVEL_MESH_VERSION;  // from pyproject.toml, by CMake
 
 std::atomic<std::int64_t> first_interpreter{-1};
 PyObject* cached_module = nullptr;

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The pytest suite on the aarch64 wheel, in an arm64 Debian 13 root under qemu's emulation.
+#   tools/test_aarch64.sh PYTHON WHEEL [PYTEST ARGS...]
+# PYTHON's environment has cmake, ninja and ziglang (to cross-build the fault-injection module).
+# Left out, as emulation makes them take half an hour and they test nothing that depends on
+# the architecture: the leak checks (a hundred thousand calls per method in subprocesses)
+# and the typing checks (mypy and stubtest over the stub and the examples).
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+python=$1 wheel=$2
+shift 2
+system="$root/build/debian-arm64-root"
+"$root/tools/arm64_root.sh" "$system"
+testing=$("$root/tools/release_test_module.sh" "$python" aarch64)
+
+# The repository is seen inside the root at /src, and ../shared, when present, beside it; the
+# mounts live in a namespace of their own, so they end with this command.
+mkdir -p "$system/src" "$system/shared"
+unshare --mount --propagation private bash -c '
+    set -e
+    mount --bind "$1" "$2/src"
+    if [ -d "$1/../shared" ]; then mount --bind -o ro "$1/../shared" "$2/shared"; fi
+    mount -t proc proc "$2/proc"
+    mount --bind /dev "$2/dev"
+    shift
+    exec chroot "$@"' - "$root" "$system" \
+    env ORVEL_MESH_TESTING_DIR="/src/${testing#"$root"/}" /bin/sh -c '
+        set -e
+        /opt/venv/bin/python -m pip install --quiet --no-index --no-deps --force-reinstall "$1"
+        shift
+        cd /src/tests/python
+        exec /opt/venv/bin/python -m pytest -q -p no:cacheprovider \
+            --ignore=test_reliability_leaks.py --ignore=test_typing.py "$@" .' - "/src/${wheel#"$root"/}" "$@"
