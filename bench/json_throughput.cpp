@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "json.hpp"
+#include "json/json.hpp"
 
 namespace {
 

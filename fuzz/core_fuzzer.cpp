@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "json.hpp"
+#include "json/json.hpp"
 #include "plan.hpp"
 
 namespace {

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes mesh/src/unicode_tables.inc: the code point ranges of the character
+"""Writes mesh/src/text/unicode_tables.inc: the code point ranges of the character
 properties the mesh needs (printable, Grapheme_Extend, White_Space), as sorted
 inclusive ranges for binary search.
 
@@ -21,7 +21,7 @@ import sys
 # format characters, surrogates, private use, unassigned, and separators.
 NOT_PRINTABLE_CATEGORIES = {"Cc", "Cf", "Cs", "Co", "Cn", "Zl", "Zp", "Zs"}
 MAX_CODE_POINT = 0x10FFFF
-OUTPUT = pathlib.Path(__file__).resolve().parent.parent / "mesh" / "src" / "unicode_tables.inc"
+OUTPUT = pathlib.Path(__file__).resolve().parent.parent / "mesh" / "src" / "text" / "unicode_tables.inc"
 
 
 def read_general_categories(path):

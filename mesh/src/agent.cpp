@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "json.hpp"
-#include "quote.hpp"
+#include "json/json.hpp"
+#include "text/quote.hpp"
 
 namespace orvel {
 namespace {
@@ -38,29 +38,22 @@ std::string unknown_status_message(std::string_view text) {
 
 void append_json(std::string& out, const AgentEntry& entry) {
     json::reserve_more(out, json_size_estimate(entry));
-    out += "{\"agent_id\":";
-    json::append_string(out, entry.agent_id);
-    out += ",\"agent_type\":";
-    json::append_string(out, entry.agent_type);
-    out += ",\"status\":\"";
-    out += status_name(entry.status);
-    out += "\",\"instance\":";
-    json::append_uint(out, entry.instance);
-    // Timestamp text holds nothing that needs escaping. A fresh agent's two stamps are
-    // equal, and the text is written once.
-    out += ",\"registered_at\":\"";
-    const std::size_t stamp_start = out.size();
+    json::ObjectWriter record(out);
+    json::append_string(record.field<"agent_id">(), entry.agent_id);
+    json::append_string(record.field<"agent_type">(), entry.agent_type);
+    record.text_field<"status">() += status_name(entry.status);
+    json::append_uint(record.field<"instance">(), entry.instance);
+    // A fresh agent's two stamps are equal, and the text is written once.
+    const std::size_t stamp_start = record.text_field<"registered_at">().size();
     append_rfc3339(out, entry.registered_at);
     const std::size_t stamp_length = out.size() - stamp_start;
-    out += "\",\"last_active\":\"";
     if (entry.last_active == entry.registered_at) {
-        out.append(out, stamp_start, stamp_length);
+        record.text_field<"last_active">().append(out, stamp_start, stamp_length);
     } else {
-        append_rfc3339(out, entry.last_active);
+        append_rfc3339(record.text_field<"last_active">(), entry.last_active);
     }
-    out += "\",\"metadata\":";
-    out += entry.metadata.view();
-    out += '}';
+    record.field<"metadata">() += entry.metadata.view();
+    record.close();
 }
 
 }  // namespace orvel

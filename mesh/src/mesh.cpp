@@ -1,7 +1,7 @@
 #include "mesh.hpp"
 
-#include "json.hpp"
-#include "quote.hpp"
+#include "json/json.hpp"
+#include "text/quote.hpp"
 
 namespace orvel {
 namespace {
@@ -10,9 +10,10 @@ std::string engine_name(const Plan& plan, std::string_view app_name) {
     return plan.app_name.empty() ? std::string(app_name) : plan.app_name;
 }
 
-void append_single_count(std::string& out, std::string_view name, std::uint64_t count) {
+template <json::FieldName name>
+void append_single_count(std::string& out, std::uint64_t count) {
     json::ObjectWriter object(out);
-    json::append_uint(object[name], count);
+    json::append_uint(object.field<name>(), count);
     object.close();
 }
 
@@ -53,17 +54,17 @@ std::string Mesh::health_snapshot() {
 
     std::string text;
     json::ObjectWriter snapshot(text);
-    json::ObjectWriter agents(snapshot["agents"]);
-    json::append_uint(agents["error"], error);
-    json::append_uint(agents["idle"], idle);
-    json::append_uint(agents["running"], running);
-    json::append_uint(agents["total"], total);
+    json::ObjectWriter agents(snapshot.field<"agents">());
+    json::append_uint(agents.field<"error">(), error);
+    json::append_uint(agents.field<"idle">(), idle);
+    json::append_uint(agents.field<"running">(), running);
+    json::append_uint(agents.field<"total">(), total);
     agents.close();
-    json::append_string(snapshot["app"], app_name());
-    append_single_count(snapshot["channels"], "topics", topics);
-    append_single_count(snapshot["migrations"], "active", active);
-    append_single_count(snapshot["state"], "keys", keys);
-    json::append_string(snapshot["status"], "ok");
+    json::append_string(snapshot.field<"app">(), app_name());
+    append_single_count<"topics">(snapshot.field<"channels">(), topics);
+    append_single_count<"active">(snapshot.field<"migrations">(), active);
+    append_single_count<"keys">(snapshot.field<"state">(), keys);
+    snapshot.text_field<"status">() += "ok";
     snapshot.close();
     return text;
 }

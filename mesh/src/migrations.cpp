@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fault.hpp"
+#include "json/json.hpp"
 
 namespace orvel {
 namespace {
@@ -127,12 +128,10 @@ Result<std::string> MigrationEngine::list() {
         copies.reserve((*table)->size());
         for (const auto& entry : **table) copies.push_back(entry.second);
     }
-    std::string text = "[";
-    for (const MigrationState& state : copies) {
-        if (text.size() > 1) text += ',';
-        append_json(text, state);
-    }
-    text += ']';
+    std::string text;
+    json::ArrayWriter list(text);
+    for (const MigrationState& state : copies) append_json(list.next(), state);
+    list.close();
     return text;
 }
 

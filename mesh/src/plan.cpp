@@ -4,20 +4,44 @@
 #include <cstdint>
 #include <span>
 
-#include "json.hpp"
-#include "json_reader.hpp"
-#include "quote.hpp"
-#include "unicode.hpp"
+#include "json/canonical_sink.hpp"
+#include "json/json.hpp"
+#include "json/value.hpp"
+#include "text/quote.hpp"
+#include "text/unicode.hpp"
 
 namespace orvel {
 namespace {
 
+using json::Fault;
+
 constexpr std::array<std::string_view, 4> plan_fields = {"app_name", "backends", "functions", "agents"};
 constexpr std::array<std::string_view, 2> backend_fields = {"backend_type", "config"};
 
-// Reads the plan as a stream of tokens, so faults come in text order at the reader's
-// positions. A record is an object with named members or an array of its fields in
-// order; its first field is required, the others have defaults.
+// Describes the scalar found where something else was wanted.
+struct FoundValue : json::DiscardingSink {
+    std::string text;
+
+    void string(const json::String& value) {
+        text = "string ";
+        append_quoted(text, value.text);
+    }
+    void literal(std::string_view word) { text = word == "null" ? "null" : "boolean `" + std::string(word) + "`"; }
+    void number(const json::Number& number) {
+        if (number.kind == json::NumberKind::floating) {
+            text = "floating point `";
+            json::append_double(text, number.value);
+        } else {
+            text = "integer `";
+            text += number.literal;
+        }
+        text += '`';
+    }
+};
+
+// Reads the plan with the reader's grammar steps, so faults come in text order at the
+// reader's positions. A record is an object with named members or an array of its
+// fields in order; its first field is required, the others have defaults.
 class PlanReader {
 public:
     explicit PlanReader(std::string_view text) : in_(text) {}
@@ -38,16 +62,14 @@ public:
 private:
     template <class ReadField>
     bool read_record(std::string_view expected, std::span<const std::string_view> fields, ReadField read_field) {
-        if (!in_.skip_white_space()) return in_.fail_here("EOF while parsing a value");
-        const char first = in_.peek();
-        if (first != '{' && first != '[') return wrong_type(expected);
-        // The plan's own levels (at most three) stay far below the nesting limit.
-        in_.advance();
-        ++open_;
-        const bool ok = first == '{' ? read_record_members(fields, read_field)
-                                     : read_record_elements(expected, fields, read_field);
-        --open_;
-        return ok;
+        if (!in_.at_value()) return false;
+        if (in_.peek() == '{') {
+            return in_.open(json::Container::object) && read_record_members(fields, read_field);
+        }
+        if (in_.peek() == '[') {
+            return in_.open(json::Container::array) && read_record_elements(expected, fields, read_field);
+        }
+        return wrong_type(expected);
     }
 
     template <class ReadField>
@@ -55,21 +77,21 @@ private:
         std::uint32_t seen = 0;
         for (bool first = true;; first = false) {
             bool more = false;
-            std::string_view name;
-            if (!next_member_name(first, more, name)) return false;
+            json::String name;
+            if (!in_.next_member(first, more, name)) return false;
             if (!more) break;
             std::size_t field = 0;
-            while (field < fields.size() && fields[field] != name) ++field;
+            while (field < fields.size() && fields[field] != name.text) ++field;
             const bool known = field < fields.size();
             if (known) {
-                if (seen & (1u << field)) return fail_after_record('}', "duplicate field `" + std::string(fields[field]) + "`");
+                if (seen & (1u << field)) return duplicate_field(fields[field]);
                 seen |= 1u << field;
             }
-            if (!read_colon()) return false;
-            if (!(known ? read_field(field) : in_.skip_value(open_))) return false;
+            json::DiscardingSink unknown;
+            if (!in_.colon() || !(known ? read_field(field) : json::read_value(in_, unknown))) return false;
         }
-        if (!(seen & 1u)) return fail_after_record('}', "missing field `" + std::string(fields[0]) + "`");
-        in_.advance();
+        // Reported past the closing brace.
+        if (!(seen & 1u)) return in_.fail_here(Fault::missing_field, {fields[0]});
         return true;
     }
 
@@ -77,117 +99,69 @@ private:
     bool read_record_elements(std::string_view expected, std::span<const std::string_view> fields, ReadField read_field) {
         for (std::size_t field = 0; field < fields.size(); ++field) {
             bool more = false;
-            if (!next_element(field == 0, more)) return false;
-            if (!more) {
-                if (field > 0) break;
-                return fail_after_record(']', "invalid length 0, expected " + std::string(expected) + " with " +
-                                                  std::to_string(fields.size()) + " elements");
+            if (!in_.next_element(field == 0, more)) return false;
+            if (more) {
+                if (!read_field(field)) return false;
+            } else if (field > 0) {
+                return true;
+            } else {
+                // Reported past the closing bracket.
+                return in_.fail_here(Fault::invalid_length, {"0", expected, std::to_string(fields.size())});
             }
-            if (!read_field(field)) return false;
         }
-        if (!in_.skip_white_space()) return in_.fail_here("EOF while parsing a list");
-        if (in_.peek() == ']') {
-            in_.advance();
-            return true;
-        }
-        if (in_.peek() == ',') {
-            in_.advance();
-            if (in_.skip_white_space() && in_.peek() == ']') return in_.fail_at_next("trailing comma");
-        }
-        return in_.fail_at_next("trailing characters");
+        return in_.close_full_array();
     }
 
-    // A fault of the record as a whole is placed after the white space that follows and
-    // after the record's closing bracket when that comes next.
-    bool fail_after_record(char close, std::string description) {
-        if (in_.skip_white_space() && in_.peek() == close) in_.advance();
-        return in_.fail_here(std::move(description));
-    }
-
-    // Moves to the next element of an array; `more` is false at the closing bracket,
-    // which is left for the caller.
-    bool next_element(bool first, bool& more) {
-        if (!in_.skip_white_space()) return in_.fail_here("EOF while parsing a list");
-        if (in_.peek() == ']') return true;
-        if (!first) {
-            if (in_.peek() != ',') return in_.fail_at_next("expected `,` or `]`");
-            in_.advance();
-            if (!in_.skip_white_space()) return in_.fail_here("EOF while parsing a value");
-            if (in_.peek() == ']') return in_.fail_at_next("trailing comma");
+    // Reported at the end of the name, or past the record's closing brace when only white
+    // space comes between.
+    bool duplicate_field(std::string_view field) {
+        if (in_.skip_white_space() && in_.peek() == '}') {
+            bool more = false;
+            json::String none;
+            in_.next_member(false, more, none);  // only closes the object
         }
-        more = true;
-        return true;
-    }
-
-    // Reads the next member name of an object; `more` is false at the closing brace,
-    // which is left for the caller.
-    bool next_member_name(bool first, bool& more, std::string_view& name) {
-        if (!in_.skip_white_space()) return in_.fail_here("EOF while parsing an object");
-        if (in_.peek() == '}') return true;
-        if (!first) {
-            if (in_.peek() != ',') return in_.fail_at_next("expected `,` or `}`");
-            in_.advance();
-            if (!in_.skip_white_space()) return in_.fail_here("EOF while parsing a value");
-            if (in_.peek() == '}') return in_.fail_at_next("trailing comma");
-        }
-        if (in_.peek() != '"') return in_.fail_at_next("key must be a string");
-        in_.advance();
-        more = true;
-        return in_.read_string(scratch_, name);
-    }
-
-    bool read_colon() {
-        if (!in_.skip_white_space()) return in_.fail_here("EOF while parsing an object");
-        if (in_.peek() != ':') return in_.fail_at_next("expected `:`");
-        in_.advance();
-        return true;
+        return in_.fail_here(Fault::duplicate_field, {field});
     }
 
     bool read_text(std::string& text) {
-        if (!in_.skip_white_space()) return in_.fail_here("EOF while parsing a value");
+        if (!in_.at_value()) return false;
         if (in_.peek() != '"') return wrong_type("a string");
-        in_.advance();
-        std::string_view decoded;
-        if (!in_.read_string(scratch_, decoded)) return false;
-        text.assign(decoded);
+        json::String string;
+        if (!in_.read_string(string)) return false;
+        text.assign(string.text);
         return true;
     }
 
+    // At a value that must be an array or an object: enters it.
+    bool enter(json::Container container, std::string_view expected) {
+        if (!in_.at_value()) return false;
+        if (in_.peek() != (container == json::Container::array ? '[' : '{')) return wrong_type(expected);
+        return in_.open(container);
+    }
+
     bool read_text_list(std::vector<std::string>& list) {
-        if (!in_.skip_white_space()) return in_.fail_here("EOF while parsing a value");
-        if (in_.peek() != '[') return wrong_type("a sequence");
-        in_.advance();
-        ++open_;
+        if (!enter(json::Container::array, "a sequence")) return false;
         for (bool first = true;; first = false) {
             bool more = false;
-            if (!next_element(first, more)) return false;
-            if (!more) break;
+            if (!in_.next_element(first, more)) return false;
+            if (!more) return true;
             if (!read_text(list.emplace_back())) return false;
         }
-        in_.advance();
-        --open_;
-        return true;
     }
 
     // A later entry under the same name replaces the earlier one.
     bool read_backends(StringMap<BackendSpec>& backends) {
-        if (!in_.skip_white_space()) return in_.fail_here("EOF while parsing a value");
-        if (in_.peek() != '{') return wrong_type("a map");
-        in_.advance();
-        ++open_;
+        if (!enter(json::Container::object, "a map")) return false;
         for (bool first = true;; first = false) {
             bool more = false;
-            std::string_view decoded;
-            if (!next_member_name(first, more, decoded)) return false;
-            if (!more) break;
-            std::string name(decoded);
+            json::String decoded;
+            if (!in_.next_member(first, more, decoded)) return false;
+            if (!more) return true;
+            std::string name(decoded.text);
             BackendSpec spec;
-            if (!read_colon() || !read_backend(spec)) return false;
+            if (!in_.colon() || !read_backend(spec)) return false;
             backends.insert_or_assign(std::move(name), std::move(spec));
         }
-        in_.advance();
-        --open_;
-        return true;
     }
 
     bool read_backend(BackendSpec& spec) {
@@ -199,58 +173,31 @@ private:
 
     bool read_config(SharedText& config) {
         std::string text;
-        if (!in_.read_canonical(text, open_)) return false;
+        json::CanonicalSink sink(text, in_.input());
+        if (!json::read_value(in_, sink)) return false;
         config = SharedText(text);
         return true;
     }
 
-    // The value found where `expected` was wanted: scalars are read (so their own faults
-    // come first) and reported where they end; an array or object is reported before its
-    // bracket.
+    // The value found where `expected` was wanted: a scalar is read (so its own faults
+    // come first) and reported where it ends; an array or object before its bracket.
     bool wrong_type(std::string_view expected) {
-        const char first = in_.peek();
-        std::string found;
-        if (first == '[' || first == '{') {
-            found = first == '[' ? "sequence" : "map";
-        } else if (first == '"') {
-            in_.advance();
-            std::string_view text;
-            if (!in_.read_string(scratch_, text)) return false;
-            found = "string ";
-            append_quoted(found, text);
-        } else if (first == '-' || (first >= '0' && first <= '9')) {
-            json::Number number;
-            if (!in_.read_number(number)) return false;
-            if (number.kind == json::NumberKind::floating) {
-                found = "floating point `";
-                json::append_double(found, number.value);
-            } else {
-                found = "integer `";
-                found += number.literal;
-            }
-            found += '`';
-        } else if (first == 'n' || first == 't' || first == 'f') {
-            const std::string_view word = first == 'n' ? "null" : first == 't' ? "true" : "false";
-            if (!in_.read_literal(word)) return false;
-            found = first == 'n' ? "null" : "boolean `" + std::string(word) + "`";
-        } else {
-            return in_.fail_at_next("expected value");
+        FoundValue found;
+        if (in_.peek() == '[' || in_.peek() == '{') {
+            found.text = in_.peek() == '[' ? "sequence" : "map";
+        } else if (!json::read_value(in_, found)) {
+            return false;
         }
-        return in_.fail_here("invalid type: " + found + ", expected " + std::string(expected));
+        return in_.fail_here(Fault::invalid_type, {found.text, expected});
     }
 
     json::Reader in_;
-    int open_ = 0;
-    std::string scratch_;
 };
 
 void append_text_list(std::string& out, const std::vector<std::string>& list) {
-    out += '[';
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (i > 0) out += ',';
-        json::append_string(out, list[i]);
-    }
-    out += ']';
+    json::ArrayWriter texts(out);
+    for (const std::string& text : list) json::append_string(texts.next(), text);
+    texts.close();
 }
 
 }  // namespace
@@ -265,26 +212,21 @@ Result<Plan> read_plan(std::string_view text) {
 }
 
 std::string write_plan(const Plan& plan) {
-    std::string out = "{\"app_name\":";
-    json::append_string(out, plan.app_name);
-    out += ",\"backends\":{";
-    bool first = true;
+    std::string out;
+    json::ObjectWriter record(out);
+    json::append_string(record.field<"app_name">(), plan.app_name);
+    json::ObjectWriter backends(record.field<"backends">());
     for (const auto& [name, spec] : plan.backends) {
-        if (!first) out += ',';
-        first = false;
-        json::append_string(out, name);
-        out += ":{\"backend_type\":";
-        json::append_string(out, spec.backend_type);
-        out += ",\"config\":";
+        json::ObjectWriter entry(backends.member(name));
+        json::append_string(entry.field<"backend_type">(), spec.backend_type);
         // A backend built in code without a config has none to show.
-        out += spec.config.empty() ? std::string_view("null") : spec.config.view();
-        out += '}';
+        entry.field<"config">() += spec.config.empty() ? std::string_view("null") : spec.config.view();
+        entry.close();
     }
-    out += "},\"functions\":";
-    append_text_list(out, plan.functions);
-    out += ",\"agents\":";
-    append_text_list(out, plan.agents);
-    out += '}';
+    backends.close();
+    append_text_list(record.field<"functions">(), plan.functions);
+    append_text_list(record.field<"agents">(), plan.agents);
+    record.close();
     return out;
 }
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "fault.hpp"
-#include "json.hpp"
+#include "json/json.hpp"
 
 namespace orvel {
 namespace {
@@ -113,12 +113,10 @@ Result<std::string> AgentRegistry::list_agents(std::optional<std::string_view> a
             }
         }
     }
-    std::string text = "[";
-    for (const auto& entry : kept) {
-        if (text.size() > 1) text += ',';
-        append_json(text, entry);
-    }
-    text += ']';
+    std::string text;
+    json::ArrayWriter list(text);
+    for (const auto& entry : kept) append_json(list.next(), entry);
+    list.close();
     return text;
 }
 
@@ -150,11 +148,11 @@ Result<PendingChange> AgentRegistry::route_agent_call(std::string_view agent_typ
 
     std::string descriptor;
     json::ObjectWriter fields(descriptor);
-    json::append_string(fields["agent_id"], agent_id);
-    json::append_string(fields["agent_type"], agent_type);
-    json::append_string(fields["method"], method);
-    json::append_string(fields["node"], local_node);
-    json::append_string(fields["status"], "routed");
+    json::append_string(fields.field<"agent_id">(), agent_id);
+    json::append_string(fields.field<"agent_type">(), agent_type);
+    json::append_string(fields.field<"method">(), method);
+    json::append_string(fields.field<"node">(), local_node);
+    fields.text_field<"status">() += "routed";
     fields.close();
 
     // The agent was there a moment ago; if it has gone since, or the registry is poisoned,

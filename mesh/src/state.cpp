@@ -1,7 +1,7 @@
 #include "state.hpp"
 
 #include "fault.hpp"
-#include "json.hpp"
+#include "json/json.hpp"
 
 namespace orvel {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "check.hpp"
-#include "json.hpp"
+#include "json/json.hpp"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "check.hpp"
-#include "json.hpp"
+#include "json/json.hpp"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "check.hpp"
-#include "json.hpp"
+#include "json/json.hpp"
 #include "plan.hpp"
 
 namespace {

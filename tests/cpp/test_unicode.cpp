@@ -1,10 +1,11 @@
-// Character property tables, white-space trimming and the quoted text form.
+// Character property tables, the UTF-8 decoder, white-space trimming and the quoted text form.
 #include <string>
 #include <string_view>
 
 #include "check.hpp"
-#include "quote.hpp"
-#include "unicode.hpp"
+#include "text/quote.hpp"
+#include "text/unicode.hpp"
+#include "text/utf8.hpp"
 
 namespace {
 

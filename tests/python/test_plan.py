@@ -50,6 +50,10 @@ def plan_error(text):
                 '"functions":["f"],"agents":["A"]}'
             ),
         ),
+        (
+            '{"app_name":"m","backends":{"d\\"b\\n":{"backend_type":"x"}}}',
+            '{"app_name":"m","backends":{"d\\"b\\n":{"backend_type":"x","config":null}},"functions":[],"agents":[]}',
+        ),
         ('{"app_name":"caf\\u00e9\\t"}', '{"app_name":"caf\u00e9\\t","backends":{},"functions":[],"agents":[]}'),
         ('\u00a0{"app_name":"x"}\u00a0', '{"app_name":"x","backends":{},"functions":[],"agents":[]}'),
         ('\u3000\n{"app_name":"x"}\u2029', '{"app_name":"x","backends":{},"functions":[],"agents":[]}'),

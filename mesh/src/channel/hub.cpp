@@ -5,7 +5,7 @@
 
 #include "clock.hpp"
 #include "fault.hpp"
-#include "json.hpp"
+#include "json/json.hpp"
 
 namespace orvel {
 

@@ -1,30 +1,25 @@
+#include "json/numbers.hpp"
+
 #include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <system_error>
 
-#include "json_decimal.hpp"
-#include "json_reader.hpp"
+#include "json/bytes.hpp"
+#include "json/decimal.hpp"
 
 namespace orvel::json {
 namespace {
 
 bool is_digit(char byte) { return byte >= '0' && byte <= '9'; }
 
-std::uint64_t load_eight(const char* at) {
-    std::uint64_t word;
-    std::memcpy(&word, at, sizeof word);
-    return word;
-}
-
 // High bit set in each byte that is not an ASCII digit; the lowest flag is exact, as
 // carries only leave bytes that are flagged themselves.
 std::uint64_t non_digit_flags(std::uint64_t word) {
-    const std::uint64_t offset = word ^ 0x3030303030303030ULL;  // digits become 0..9
-    return ((offset + 0x7676767676767676ULL) | offset) & 0x8080808080808080ULL;
+    const std::uint64_t offset = word ^ bytes::every_byte('0');  // digits become 0..9
+    return ((offset + bytes::every_byte(0x76)) | offset) & bytes::high_bits;
 }
 
 // The value of eight ASCII digits, the first in the lowest byte; zero bytes count as
@@ -41,7 +36,7 @@ constexpr std::uint64_t small_powers_of_ten[] = {1, 10, 100, 1000, 10000, 100000
 // callers then read long runs again).
 const char* scan_digits(const char* at, const char* end, std::uint64_t& value) {
     while (end - at >= 8) {
-        const std::uint64_t word = load_eight(at);
+        const std::uint64_t word = bytes::load_word(at);
         const std::uint64_t flags = non_digit_flags(word);
         if (flags == 0) {
             value = value * 100000000 + eight_digits_value(word);
@@ -145,67 +140,67 @@ bool integer_magnitude(const Literal& literal, std::uint64_t& value) {
 
 }  // namespace
 
-bool Reader::read_number(Number& number) {
-    const char* const first = cursor_;
-    const bool negative = *cursor_ == '-';
+NumberEnd read_number(const char* const first, const char* const end, Number& number) {
+    const char* at = first;
+    const bool negative = *at == '-';
     if (negative) {
-        ++cursor_;
-        if (cursor_ == end_) return fail_here("EOF while parsing a value");
+        ++at;
+        if (at == end) return {at, Fault::eof_value};
     }
     Literal literal;
-    literal.integer_first = cursor_;
-    if (*cursor_ == '0') {
-        ++cursor_;
-        if (cursor_ != end_ && is_digit(*cursor_)) return fail_at_next("invalid number");
-    } else if (is_digit(*cursor_)) {
-        cursor_ = scan_digits(cursor_, end_, literal.folded);
+    literal.integer_first = at;
+    if (*at == '0') {
+        ++at;
+        if (at != end && is_digit(*at)) return {at + 1, Fault::invalid_number};
+    } else if (is_digit(*at)) {
+        at = scan_digits(at, end, literal.folded);
     } else {
-        return fail_at_next("invalid number");
+        return {at + 1, Fault::invalid_number};
     }
-    literal.integer_last = literal.fraction_first = literal.fraction_last = cursor_;
+    literal.integer_last = literal.fraction_first = literal.fraction_last = at;
 
     bool is_float = false;
     bool exponent_beyond_limit = false;
-    if (cursor_ != end_ && *cursor_ == '.') {
-        ++cursor_;
-        if (cursor_ == end_) return fail_here("EOF while parsing a value");
-        if (!is_digit(*cursor_)) return fail_at_next("invalid number");
-        literal.fraction_first = cursor_;
-        cursor_ = literal.fraction_last = scan_digits(cursor_, end_, literal.folded);
+    if (at != end && *at == '.') {
+        ++at;
+        if (at == end) return {at, Fault::eof_value};
+        if (!is_digit(*at)) return {at + 1, Fault::invalid_number};
+        literal.fraction_first = at;
+        at = literal.fraction_last = scan_digits(at, end, literal.folded);
         is_float = true;
     }
-    if (cursor_ != end_ && (*cursor_ == 'e' || *cursor_ == 'E')) {
-        ++cursor_;
+    if (at != end && (*at == 'e' || *at == 'E')) {
+        ++at;
         bool negative_exponent = false;
-        if (cursor_ != end_ && (*cursor_ == '+' || *cursor_ == '-')) negative_exponent = *cursor_++ == '-';
-        if (cursor_ == end_) return fail_here("EOF while parsing a value");
-        if (!is_digit(*cursor_)) return fail_at_next("invalid number");
+        if (at != end && (*at == '+' || *at == '-')) negative_exponent = *at++ == '-';
+        if (at == end) return {at, Fault::eof_value};
+        if (!is_digit(*at)) return {at + 1, Fault::invalid_number};
         long long exponent = 0;
-        for (; cursor_ != end_ && is_digit(*cursor_); ++cursor_) {
+        for (; at != end && is_digit(*at); ++at) {
             if (exponent_beyond_limit) continue;  // the value is zero whatever follows
-            exponent = exponent * 10 + (*cursor_ - '0');
+            exponent = exponent * 10 + (*at - '0');
             exponent_beyond_limit = exponent > exponent_limit;
+            // Found at the digit that passed the limit.
             if (exponent_beyond_limit && !negative_exponent && !literal.zero_significand()) {
-                ++cursor_;  // found at the digit that passed the limit
-                return fail_here("number out of range");
+                return {at + 1, Fault::number_out_of_range};
             }
         }
         literal.exponent = negative_exponent ? -exponent : exponent;
         is_float = true;
     }
-    number.literal = std::string_view(first, static_cast<std::size_t>(cursor_ - first));
+    number.literal = std::string_view(first, static_cast<std::size_t>(at - first));
 
     if (!is_float) {
         std::uint64_t magnitude = 0;
         if (integer_magnitude(literal, magnitude)) {
             if (!negative) {
                 number.kind = NumberKind::unsigned_integer;
-                return true;
+                return {at, std::nullopt};
             }
             // -0 is a float: the signed form cannot hold its sign.
             if (magnitude != 0 && magnitude <= std::uint64_t{1} << 63) {
                 number.kind = NumberKind::signed_integer;
-                return true;
+                return {at, std::nullopt};
             }
         }
     }
@@ -214,30 +209,30 @@ bool Reader::read_number(Number& number) {
     const double zero = negative ? -0.0 : 0.0;
     if (exponent_beyond_limit) {
         number.value = zero;
-        return true;
+        return {at, std::nullopt};
     }
     const Significand significand(literal);
     if (significand.zero() || (!significand.moderate() && significand.leading_power() < certainly_underflows)) {
         number.value = zero;
-        return true;
+        return {at, std::nullopt};
     }
     if (!significand.moderate() && significand.leading_power() > certainly_overflows) {
-        return fail_here("number out of range");
+        return {at, Fault::number_out_of_range};
     }
     double magnitude = 0;
     if (!significand.inexact &&
         decimal_to_double({significand.digits, static_cast<int>(significand.exponent)}, magnitude)) {
         number.value = negative ? -magnitude : magnitude;
-        return true;
+        return {at, std::nullopt};
     }
     // Correctly rounded, but underflow and overflow are reported alike, so the literal's
     // magnitude tells them apart.
-    const auto converted = std::from_chars(first, cursor_, number.value);
+    const auto converted = std::from_chars(first, at, number.value);
     if (converted.ec == std::errc::result_out_of_range) {
-        if (significand.leading_power() > 0) return fail_here("number out of range");
+        if (significand.leading_power() > 0) return {at, Fault::number_out_of_range};
         number.value = zero;
     }
-    return true;
+    return {at, std::nullopt};
 }
 
 }  // namespace orvel::json

@@ -1,6 +1,7 @@
-#include "quote.hpp"
+#include "text/quote.hpp"
 
-#include "unicode.hpp"
+#include "text/unicode.hpp"
+#include "text/utf8.hpp"
 
 namespace orvel {
 namespace {
@@ -33,7 +34,7 @@ void append_quoted(std::string& out, std::string_view utf8) {
             ++position;
             continue;
         }
-        const unicode::DecodedCharacter character = unicode::decode_at(utf8, position);
+        const unicode::Decoded character = unicode::decode_at(utf8, position);
         switch (character.code_point) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;
@@ -44,7 +45,7 @@ void append_quoted(std::string& out, std::string_view utf8) {
             default:
                 if (unicode::is_grapheme_extend(character.code_point) || !unicode::is_printable(character.code_point)) {
                     append_code_point_escape(out, character.code_point);
-                } else if (character.code_point == unicode::replacement_character && character.length == 1) {
+                } else if (character.status != unicode::Decoded::Status::character) {
                     // A malformed byte: the output stays valid UTF-8.
                     out += "\xEF\xBF\xBD";
                 } else {

@@ -1,4 +1,4 @@
-#include "json_member_order.hpp"
+#include "json/member_order.hpp"
 
 #include <algorithm>
 

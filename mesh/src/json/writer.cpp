@@ -1,11 +1,12 @@
+#include "json/writer.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
-#include "json.hpp"
-#include "json_bytes.hpp"
-#include "json_decimal.hpp"
+#include "json/bytes.hpp"
+#include "json/decimal.hpp"
 
 namespace orvel::json {
 namespace {
@@ -84,10 +85,6 @@ char* lay_out(char* out, const char* digits, std::size_t count, int exponent) {
 }
 
 }  // namespace
-
-std::string ParseError::text() const {
-    return description + " at line " + std::to_string(line) + " column " + std::to_string(column);
-}
 
 void reserve_more(std::string& out, std::size_t extra) {
     const std::size_t wanted = out.size() + extra;

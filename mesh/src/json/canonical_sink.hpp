@@ -7,9 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "json.hpp"
-#include "json_member_order.hpp"
-#include "json_reader.hpp"
+#include "json/member_order.hpp"
+#include "json/numbers.hpp"
+#include "json/reader.hpp"
+#include "json/writer.hpp"
 
 namespace orvel::json {
 
@@ -58,14 +59,14 @@ public:
         object.shape = 0;
         object.in_order = true;
     }
-    void member_name(std::string_view name, std::string_view quoted, bool escaped);
+    void member_name(const String& name);
     void close_object();
-    // `quoted` is the string as written, quotes included: canonical already without escapes.
-    void string(std::string_view text, std::string_view quoted, bool escaped) {
-        if (escaped) {
-            append_string(out_, text);
+    // A string as written is canonical already when it has no escapes.
+    void string(const String& value) {
+        if (value.escaped) {
+            append_string(out_, value.text);
         } else {
-            out_ += quoted;
+            out_ += value.quoted;
         }
     }
     void literal(std::string_view word) { out_ += word; }
@@ -92,9 +93,9 @@ struct DiscardingSink {
     void close_array() {}
     void separator() {}
     void open_object() {}
-    void member_name(std::string_view, std::string_view, bool) {}
+    void member_name(const String&) {}
     void close_object() {}
-    void string(std::string_view, std::string_view, bool) {}
+    void string(const String&) {}
     void literal(std::string_view) {}
     void number(const Number&) {}
 };

@@ -1,6 +1,7 @@
-#include "json_canonical_sink.hpp"
+#include "json/canonical_sink.hpp"
 
 namespace orvel::json {
+
 CanonicalWorkspace& CanonicalWorkspace::acquire() {
     thread_local CanonicalWorkspace workspace;
     workspace.objects.clear();
@@ -16,30 +17,26 @@ std::string_view CanonicalSink::name_of(const CanonicalWorkspace::Member& member
 
 // Fields are written in place: a member assembled elsewhere and copied in would be read
 // back before its narrow stores complete.
-void CanonicalSink::member_name(std::string_view name, std::string_view quoted, bool escaped) {
+void CanonicalSink::member_name(const String& name) {
     const std::size_t begin = out_.size();
-    if (escaped) {
-        append_string(out_, name);
-    } else {
-        out_ += quoted;
-    }
+    string(name);
     out_ += ':';
     CanonicalWorkspace::Member& member = work_.members.emplace_back();
     member.begin = begin;
-    member.prefix = name_prefix(name);
-    member.name_size = name.size();
-    member.name_unescaped = escaped;
-    if (escaped) {
+    member.prefix = name_prefix(name.text);
+    member.name_size = name.text.size();
+    member.name_unescaped = name.escaped;
+    if (name.escaped) {
         member.name_offset = work_.unescaped_names.size();
-        work_.unescaped_names += name;
+        work_.unescaped_names += name.text;
     } else {
-        member.name_offset = static_cast<std::size_t>(name.data() - input_);
+        member.name_offset = static_cast<std::size_t>(name.text.data() - input_);
     }
     CanonicalWorkspace::OpenObject& object = work_.objects.back();
-    object.shape = (object.shape ^ member.prefix ^ name.size()) * 0x9E3779B97F4A7C15ULL;
+    object.shape = (object.shape ^ member.prefix ^ name.text.size()) * 0x9E3779B97F4A7C15ULL;
     if (object.in_order && work_.members.size() > object.first_member + 1) {
         const CanonicalWorkspace::Member& previous = work_.members[work_.members.size() - 2];
-        object.in_order = name_less({previous.prefix, name_of(previous)}, {member.prefix, name});
+        object.in_order = name_less({previous.prefix, name_of(previous)}, {member.prefix, name.text});
     }
 }
 

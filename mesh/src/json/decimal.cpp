@@ -1,4 +1,4 @@
-#include "json_decimal.hpp"
+#include "json/decimal.hpp"
 
 #include <array>
 #include <bit>
