@@ -54,6 +54,19 @@ set(linker_flags "-s")
 if(ZIG_LIBGCC)
   string(APPEND linker_flags " -rtlib=none \"${ZIG_LIBGCC}\"")
 endif()
+# The unwinder is the system's libgcc_s.so.1 (which every manylinux system has), not zig's own:
+# the C library ends a thread (pthread_exit, which ends daemon threads at interpreter exit) by
+# unwinding it with libgcc_s, which calls the module's C++ personality routine, and that
+# routine must read the unwinder's state with the same unwinder or it crashes. The link is
+# made against a stub that only names libgcc_s's symbols and versions.
+set(unwinder_stub "${CMAKE_BINARY_DIR}/unwinder/libgcc_s.so.1")
+file(MAKE_DIRECTORY "${CMAKE_BINARY_DIR}/unwinder")
+execute_process(
+  COMMAND "${ZIG}" cc -target "${ZIG_TARGET}" -shared -nostdlib -o "${unwinder_stub}"
+          -Wl,-soname,libgcc_s.so.1 "-Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/unwinder/libgcc_s.map"
+          "${CMAKE_CURRENT_LIST_DIR}/unwinder/libgcc_s.c"
+  COMMAND_ERROR_IS_FATAL ANY)
+string(APPEND linker_flags " -unwindlib=none \"${unwinder_stub}\"")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "${linker_flags}")
 # A module exports its entry point alone, not the operators new and delete of its C++ runtime.
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "${linker_flags} -Wl,--version-script=${CMAKE_CURRENT_LIST_DIR}/module-exports.map")
