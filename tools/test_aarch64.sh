@@ -14,18 +14,21 @@ system="$root/build/debian-arm64-root"
 "$root/tools/arm64_root.sh" "$system"
 testing=$("$root/tools/release_test_module.sh" "$python" aarch64)
 
-# The repository is seen inside the root at /src, and ../shared, when present, beside it; the
-# mounts live in a namespace of their own, so they end with this command.
-mkdir -p "$system/src" "$system/shared"
+# The repository is seen inside the root at /src, and the optional reference data that
+# ORVEL_MESH_REFERENCE_DATA names, when set, at /reference; the mounts live in a namespace of
+# their own, so they end with this command.
+reference_data=${ORVEL_MESH_REFERENCE_DATA:-}
+mkdir -p "$system/src" "$system/reference"
 unshare --mount --propagation private bash -c '
     set -e
-    mount --bind "$1" "$2/src"
-    if [ -d "$1/../shared" ]; then mount --bind -o ro "$1/../shared" "$2/shared"; fi
-    mount -t proc proc "$2/proc"
-    mount --bind /dev "$2/dev"
-    shift
-    exec chroot "$@"' - "$root" "$system" \
-    env ORVEL_MESH_TESTING_DIR="/src/${testing#"$root"/}" /bin/sh -c '
+    mount --bind "$1" "$3/src"
+    if [ -n "$2" ] && [ -d "$2" ]; then mount --bind -o ro "$2" "$3/reference"; fi
+    mount -t proc proc "$3/proc"
+    mount --bind /dev "$3/dev"
+    shift 2
+    exec chroot "$@"' - "$root" "$reference_data" "$system" \
+    env ORVEL_MESH_TESTING_DIR="/src/${testing#"$root"/}" ${reference_data:+ORVEL_MESH_REFERENCE_DATA=/reference} \
+    /bin/sh -c '
         set -e
         /opt/venv/bin/python -m pip install --quiet --no-index --no-deps --force-reinstall "$1"
         shift
