@@ -7,6 +7,7 @@ CanonicalWorkspace& CanonicalWorkspace::acquire() {
     workspace.objects.clear();
     workspace.members.clear();
     workspace.unescaped_names.clear();
+    workspace.output.reset();
     return workspace;
 }
 
@@ -20,7 +21,7 @@ std::string_view CanonicalSink::name_of(const CanonicalWorkspace::Member& member
 void CanonicalSink::member_name(const String& name) {
     const std::size_t begin = out_.size();
     string(name);
-    out_ += ':';
+    out_.put(':');
     CanonicalWorkspace::Member& member = work_.members.emplace_back();
     member.begin = begin;
     member.prefix = name_prefix(name.text);
@@ -46,7 +47,7 @@ void CanonicalSink::close_object() {
     if (!object.in_order) sort_members(object);
     work_.members.resize(object.first_member);
     work_.unescaped_names.resize(object.names_mark);
-    out_ += '}';
+    out_.put('}');
 }
 
 // Rewrites the object's members (already canonical text) in name order, keeping only
@@ -60,13 +61,13 @@ void CanonicalSink::sort_members(const CanonicalWorkspace::OpenObject& object) {
 
     std::string& text = work_.members_text;
     text.assign(out_.data() + object.body_begin, out_.size() - object.body_begin);
-    out_.resize(object.body_begin);
+    out_.truncate(object.body_begin);
     for (std::size_t k = 0; k < order.size(); ++k) {
         const std::size_t i = order[k];
         const std::size_t begin = members[i].begin - object.body_begin;
         const std::size_t end = i + 1 < count ? members[i + 1].begin - 1 - object.body_begin : text.size();
-        if (k > 0) out_ += ',';
-        out_.append(text.data() + begin, end - begin);
+        if (k > 0) out_.put(',');
+        out_.append(std::string_view(text.data() + begin, end - begin), text.data() + text.size());
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include "json/member_order.hpp"
 #include "json/numbers.hpp"
+#include "json/output.hpp"
 #include "json/reader.hpp"
 #include "json/writer.hpp"
 
@@ -37,21 +38,26 @@ struct CanonicalWorkspace {
     std::vector<MemberName> names;
     MemberOrder member_order;
     std::string members_text;
+    Output output;
 
     // The workspace of the calling thread, emptied.
     static CanonicalWorkspace& acquire();
 };
 
+// Writes into the workspace's output, which holds the text until the thread reads again.
 class CanonicalSink {
 public:
-    CanonicalSink(std::string& out, std::string_view input)
-        : out_(out), input_(input.data()), work_(CanonicalWorkspace::acquire()) {}
+    explicit CanonicalSink(std::string_view input)
+        : work_(CanonicalWorkspace::acquire()), out_(work_.output), input_(input.data()),
+          input_end_(input.data() + input.size()) {}
 
-    void open_array() { out_ += '['; }
-    void close_array() { out_ += ']'; }
-    void separator() { out_ += ','; }
+    std::string_view text() const { return out_.view(); }
+
+    void open_array() { out_.put('['); }
+    void close_array() { out_.put(']'); }
+    void separator() { out_.put(','); }
     void open_object() {
-        out_ += '{';
+        out_.put('{');
         CanonicalWorkspace::OpenObject& object = work_.objects.emplace_back();
         object.body_begin = out_.size();
         object.first_member = work_.members.size();
@@ -64,17 +70,17 @@ public:
     // A string as written is canonical already when it has no escapes.
     void string(const String& value) {
         if (value.escaped) {
-            append_string(out_, value.text);
+            out_.advance_to(write_string(out_.room(string_room(value.text.size())), value.text));
         } else {
-            out_ += value.quoted;
+            out_.append(value.quoted, input_end_);
         }
     }
-    void literal(std::string_view word) { out_ += word; }
+    void literal(std::string_view word) { out_.append(word); }
     void number(const Number& number) {
         if (number.kind == NumberKind::floating) {
-            append_double(out_, number.value);
+            out_.advance_to(write_double(out_.room(double_room), number.value));
         } else {
-            out_ += number.literal;
+            out_.append(number.literal, input_end_);
         }
     }
 
@@ -82,9 +88,10 @@ private:
     std::string_view name_of(const CanonicalWorkspace::Member& member) const;
     void sort_members(const CanonicalWorkspace::OpenObject& object);
 
-    std::string& out_;
-    const char* input_;
     CanonicalWorkspace& work_;
+    Output& out_;
+    const char* input_;
+    const char* input_end_;
 };
 
 // Accepts everything and keeps nothing: reading only checks the text.

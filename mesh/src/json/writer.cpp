@@ -24,21 +24,26 @@ const char* next_escape(const char* at, const char* end) {
     return at;
 }
 
-void append_escape(std::string& out, unsigned char byte) {
+// Writes the escape of a byte that needs one: at most six bytes.
+char* write_escape(char* out, unsigned char byte) {
+    const char* shorthand = nullptr;
     switch (byte) {
-    case '"': out += "\\\""; return;
-    case '\\': out += "\\\\"; return;
-    case '\b': out += "\\b"; return;
-    case '\f': out += "\\f"; return;
-    case '\n': out += "\\n"; return;
-    case '\r': out += "\\r"; return;
-    case '\t': out += "\\t"; return;
+    case '"': shorthand = "\\\""; break;
+    case '\\': shorthand = "\\\\"; break;
+    case '\b': shorthand = "\\b"; break;
+    case '\f': shorthand = "\\f"; break;
+    case '\n': shorthand = "\\n"; break;
+    case '\r': shorthand = "\\r"; break;
+    case '\t': shorthand = "\\t"; break;
     default: {
         constexpr char hex[] = "0123456789abcdef";
         const char escape[] = {'\\', 'u', '0', '0', hex[byte >> 4], hex[byte & 0xF]};
-        out.append(escape, sizeof escape);
+        std::memcpy(out, escape, sizeof escape);
+        return out + sizeof escape;
     }
     }
+    std::memcpy(out, shorthand, 2);
+    return out + 2;
 }
 
 // Copies up to 20 bytes with fixed-size moves, which compile to a few instructions; the
@@ -99,10 +104,27 @@ void append_string(std::string& out, std::string_view utf8) {
         const char* stop = next_escape(at, end);
         out.append(at, static_cast<std::size_t>(stop - at));
         if (stop == end) break;
-        append_escape(out, static_cast<unsigned char>(*stop));
+        char escape[6];
+        out.append(escape, static_cast<std::size_t>(write_escape(escape, static_cast<unsigned char>(*stop)) - escape));
         at = stop + 1;
     }
     out += '"';
+}
+
+char* write_string(char* out, std::string_view utf8) {
+    *out++ = '"';
+    const char* at = utf8.data();
+    const char* const end = at + utf8.size();
+    for (;;) {
+        const char* stop = next_escape(at, end);
+        std::memcpy(out, at, static_cast<std::size_t>(stop - at));
+        out += stop - at;
+        if (stop == end) break;
+        out = write_escape(out, static_cast<unsigned char>(*stop));
+        at = stop + 1;
+    }
+    *out++ = '"';
+    return out;
 }
 
 void append_uint(std::string& out, std::uint64_t value) {
@@ -117,25 +139,26 @@ void append_int(std::string& out, std::int64_t value) {
     out.append(buffer, static_cast<std::size_t>(written.ptr - buffer));
 }
 
-// The shortest digits that read back exactly, laid out plainly for exponents -5..15.
 void append_double(std::string& out, double value) {
+    char text[double_room];
+    out.append(text, static_cast<std::size_t>(write_double(text, value) - text));
+}
+
+// The shortest digits that read back exactly, laid out plainly for exponents -5..15.
+char* write_double(char* out, double value) {
     if (!std::isfinite(value)) {
-        out += "null";
-        return;
+        std::memcpy(out, "null", 4);
+        return out + 4;
     }
-    char text[48];
-    char* end = text;
-    if (std::signbit(value)) *end++ = '-';
+    if (std::signbit(value)) *out++ = '-';
     if (value == 0) {
-        std::memcpy(end, "0.0", 3);
-        end += 3;
-    } else {
-        const Decimal decimal = shortest_decimal(std::fabs(value));
-        char digits[40] = {};
-        const auto count = static_cast<std::size_t>(std::to_chars(digits, digits + 20, decimal.significand).ptr - digits);
-        end = lay_out(end, digits, count, decimal.exponent + static_cast<int>(count) - 1);
+        std::memcpy(out, "0.0", 3);
+        return out + 3;
     }
-    out.append(text, static_cast<std::size_t>(end - text));
+    const Decimal decimal = shortest_decimal(std::fabs(value));
+    char digits[40] = {};
+    const auto count = static_cast<std::size_t>(std::to_chars(digits, digits + 20, decimal.significand).ptr - digits);
+    return lay_out(out, digits, count, decimal.exponent + static_cast<int>(count) - 1);
 }
 
 }  // namespace orvel::json
