@@ -24,7 +24,7 @@ void CanonicalSink::member_name(const String& name) {
     out_.put(':');
     CanonicalWorkspace::Member& member = work_.members.emplace_back();
     member.begin = begin;
-    member.prefix = name_prefix(name.text);
+    member.prefix = name.escaped ? name_prefix(name.text) : name_prefix(name.text, input_end_);
     member.name_size = name.text.size();
     member.name_unescaped = name.escaped;
     if (name.escaped) {

@@ -18,6 +18,9 @@ struct MemberName {
 };
 
 std::uint64_t name_prefix(std::string_view name);
+// The same for a name whose bytes stay readable up to `readable_end`, which lets the
+// prefix be one load when eight bytes are there.
+std::uint64_t name_prefix(std::string_view name, const char* readable_end);
 bool name_less(const MemberName& left, const MemberName& right);
 
 // Objects with the same names in the same order recur throughout most documents, so the

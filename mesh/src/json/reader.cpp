@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "json/bytes.hpp"
+#include "json/blocks.hpp"
 #include "text/utf8.hpp"
 
 namespace orvel::json {
@@ -10,12 +10,9 @@ namespace {
 
 // The first byte from `at` that ends a run of plain string bytes.
 const char* skip_plain_bytes(const char* at, const char* end) {
-    while (end - at >= 8) {
-        const std::uint64_t word = bytes::load_word(at);
-        if (const std::uint64_t stops = bytes::escape_flags(word) | (word & bytes::high_bits)) {
-            return at + bytes::first_flagged(stops);
-        }
-        at += 8;
+    while (static_cast<std::size_t>(end - at) >= blocks::size) {
+        if (const std::uint64_t stops = blocks::string_stops(at)) return at + blocks::first_flagged(stops);
+        at += blocks::size;
     }
     while (at != end) {
         const auto byte = static_cast<unsigned char>(*at);
@@ -81,6 +78,10 @@ bool Reader::read_string(String& string) {
 // Reads characters while the next byte is not ASCII, as non-ASCII text comes in runs.
 bool Reader::skip_multibyte_characters() {
     do {
+        if (const std::size_t length = unicode::common_multibyte_length(cursor_, end_)) {
+            cursor_ += length;
+            continue;
+        }
         const unicode::Decoded character = unicode::decode(cursor_, end_);
         cursor_ += character.length;
         if (character.status == unicode::Decoded::Status::truncated) return fail_here(Fault::eof_string);
@@ -148,11 +149,9 @@ bool Reader::read_literal(std::string_view word) {
 }
 
 const char* Reader::skip_white_space_run(const char* at, const char* end) {
-    while (end - at >= 8) {
-        if (const std::uint64_t stops = bytes::non_white_space_flags(bytes::load_word(at))) {
-            return at + bytes::first_flagged(stops);
-        }
-        at += 8;
+    while (static_cast<std::size_t>(end - at) >= blocks::size) {
+        if (const std::uint64_t stops = blocks::non_white_space(at)) return at + blocks::first_flagged(stops);
+        at += blocks::size;
     }
     while (at != end && (*at == ' ' || *at == '\n' || *at == '\r' || *at == '\t')) ++at;
     return at;

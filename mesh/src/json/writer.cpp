@@ -54,6 +54,27 @@ char* put_short(char* out, const char* text, std::size_t size) {
     return out + size;
 }
 
+// The eight decimal digits of `value` (below 10^8) as ASCII, the first in the lowest byte:
+// both halves of four digits split into pairs, then every pair into digits, in parallel.
+std::uint64_t eight_digits(std::uint64_t value) {
+    const std::uint64_t halves = (value / 10000) | ((value % 10000) << 32);
+    const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007FULL;
+    const std::uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
+    const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
+    return (tens | ((pairs - tens * 10) << 8)) + 0x3030303030303030ULL;
+}
+
+// Writes the digits of a significand (below 10^17) right-aligned in `digits[0, 24)` and
+// returns where they start.
+const char* significand_digits(char* digits, std::uint64_t value) {
+    const std::uint64_t blocks[3] = {eight_digits(value / 10'000'000'000'000'000), eight_digits(value / 100'000'000 % 100'000'000),
+                                     eight_digits(value % 100'000'000)};
+    std::memcpy(digits, blocks, sizeof blocks);
+    int leading_zeros = 0;
+    while (digits[leading_zeros] == '0') ++leading_zeros;
+    return digits + leading_zeros;
+}
+
 constexpr char zeros[20] = {'0', '0', '0', '0', '0', '0', '0', '0', '0', '0',
                             '0', '0', '0', '0', '0', '0', '0', '0', '0', '0'};
 
@@ -156,9 +177,10 @@ char* write_double(char* out, double value) {
         return out + 3;
     }
     const Decimal decimal = shortest_decimal(std::fabs(value));
-    char digits[40] = {};
-    const auto count = static_cast<std::size_t>(std::to_chars(digits, digits + 20, decimal.significand).ptr - digits);
-    return lay_out(out, digits, count, decimal.exponent + static_cast<int>(count) - 1);
+    char digits[48];
+    const char* first = significand_digits(digits, decimal.significand);
+    const auto count = static_cast<std::size_t>(digits + 24 - first);
+    return lay_out(out, first, count, decimal.exponent + static_cast<int>(count) - 1);
 }
 
 }  // namespace orvel::json

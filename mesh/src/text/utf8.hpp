@@ -56,6 +56,20 @@ inline Decoded decode(const char* at, const char* end) {
     return {code_point, continuations + 1, Decoded::Status::character};
 }
 
+// The length of the well-formed two- or three-byte character at `at` with all its bytes
+// before `end`, else 0: the reader's shortcut past most non-ASCII text, leaving the rest
+// (and every fault) to decode().
+inline std::size_t common_multibyte_length(const char* at, const char* end) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(at);
+    const std::ptrdiff_t available = end - at;
+    if (bytes[0] >= 0xC2 && bytes[0] <= 0xDF) return available >= 2 && (bytes[1] & 0xC0) == 0x80 ? 2 : 0;
+    if ((bytes[0] & 0xF0) != 0xE0 || available < 3) return 0;
+    // As in decode(): no overlong forms after 0xE0, no surrogates after 0xED.
+    const unsigned low = bytes[0] == 0xE0 ? 0xA0 : 0x80;
+    const unsigned high = bytes[0] == 0xED ? 0x9F : 0xBF;
+    return bytes[1] >= low && bytes[1] <= high && (bytes[2] & 0xC0) == 0x80 ? 3 : 0;
+}
+
 // The character that starts at byte `position` (< text.size()), where a malformed or
 // truncated sequence yields the replacement character over one byte, so a scan always
 // moves on.
