@@ -7,7 +7,9 @@ CanonicalWorkspace& CanonicalWorkspace::acquire() {
     workspace.objects.clear();
     workspace.members.clear();
     workspace.unescaped_names.clear();
+    workspace.reordering.clear();
     workspace.output.reset();
+    workspace.assembled.reset();
     return workspace;
 }
 
@@ -44,31 +46,34 @@ void CanonicalSink::member_name(const String& name) {
 void CanonicalSink::close_object() {
     const CanonicalWorkspace::OpenObject object = work_.objects.back();
     work_.objects.pop_back();
-    if (!object.in_order) sort_members(object);
+    if (!object.in_order) put_in_order(object);
     work_.members.resize(object.first_member);
     work_.unescaped_names.resize(object.names_mark);
     out_.put('}');
 }
 
-// Rewrites the object's members (already canonical text) in name order, keeping only
-// the last of equal names.
-void CanonicalSink::sort_members(const CanonicalWorkspace::OpenObject& object) {
+std::string_view CanonicalSink::text() {
+    if (work_.reordering.empty()) return out_.view();
+    work_.reordering.assemble(out_.view(), work_.assembled);
+    work_.reordering.clear();
+    return work_.assembled.view();
+}
+
+// Notes the object's members (already canonical text) in name order, keeping only the
+// last of equal names.
+void CanonicalSink::put_in_order(const CanonicalWorkspace::OpenObject& object) {
     const std::size_t count = work_.members.size() - object.first_member;
     const CanonicalWorkspace::Member* members = work_.members.data() + object.first_member;
     work_.names.clear();
     for (std::size_t i = 0; i < count; ++i) work_.names.push_back({members[i].prefix, name_of(members[i])});
     const std::span<const std::size_t> order = work_.member_order.order(work_.names, object.shape);
 
-    std::string& text = work_.members_text;
-    text.assign(out_.data() + object.body_begin, out_.size() - object.body_begin);
-    out_.truncate(object.body_begin);
-    for (std::size_t k = 0; k < order.size(); ++k) {
-        const std::size_t i = order[k];
-        const std::size_t begin = members[i].begin - object.body_begin;
-        const std::size_t end = i + 1 < count ? members[i + 1].begin - 1 - object.body_begin : text.size();
-        if (k > 0) out_.put(',');
-        out_.append(std::string_view(text.data() + begin, end - begin), text.data() + text.size());
+    const std::size_t body_end = out_.size();
+    work_.ordered_members.clear();
+    for (const std::size_t i : order) {
+        work_.ordered_members.push_back({members[i].begin, i + 1 < count ? members[i + 1].begin - 1 : body_end});
     }
+    work_.reordering.add({object.body_begin, body_end}, work_.ordered_members);
 }
 
 }  // namespace orvel::json

@@ -11,6 +11,7 @@
 #include "json/numbers.hpp"
 #include "json/output.hpp"
 #include "json/reader.hpp"
+#include "json/reordering.hpp"
 #include "json/writer.hpp"
 
 namespace orvel::json {
@@ -37,21 +38,24 @@ struct CanonicalWorkspace {
     std::string unescaped_names;
     std::vector<MemberName> names;
     MemberOrder member_order;
-    std::string members_text;
-    Output output;
+    std::vector<Reordering::Range> ordered_members;
+    Reordering reordering;
+    Output output;     // the text as written
+    Output assembled;  // the same with every object in order, when some was not
 
     // The workspace of the calling thread, emptied.
     static CanonicalWorkspace& acquire();
 };
 
-// Writes into the workspace's output, which holds the text until the thread reads again.
+// Writes into the workspace, which holds the text until the thread reads again.
 class CanonicalSink {
 public:
     explicit CanonicalSink(std::string_view input)
         : work_(CanonicalWorkspace::acquire()), out_(work_.output), input_(input.data()),
           input_end_(input.data() + input.size()) {}
 
-    std::string_view text() const { return out_.view(); }
+    // The canonical text, once the whole value is read.
+    std::string_view text();
 
     void open_array() { out_.put('['); }
     void close_array() { out_.put(']'); }
@@ -86,7 +90,7 @@ public:
 
 private:
     std::string_view name_of(const CanonicalWorkspace::Member& member) const;
-    void sort_members(const CanonicalWorkspace::OpenObject& object);
+    void put_in_order(const CanonicalWorkspace::OpenObject& object);
 
     CanonicalWorkspace& work_;
     Output& out_;

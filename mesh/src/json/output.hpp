@@ -45,7 +45,6 @@ public:
 
     std::size_t size() const { return size_; }
     const char* data() const { return data_.get(); }
-    void truncate(std::size_t size) { size_ = size; }
     std::string_view view() const { return {data_.get(), size_}; }
 
     // Empties it, giving back memory a very large document left behind.
