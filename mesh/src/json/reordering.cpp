@@ -15,28 +15,31 @@ void Reordering::assemble(std::string_view written, Output& out) {
               [](const Object& left, const Object& right) { return left.body.begin < right.body.begin; });
     written_ = written;
     out_ = &out;
-    copy(0, written.size(), 0);
+    copy(0, written.size(), 0, objects_.size());
 }
 
-// Copies written[begin, end), where the objects from `first_object` on may start, putting
-// each outermost object found in it in order. Recursion follows the nesting of objects,
-// which the reader bounds.
-void Reordering::copy(std::size_t begin, std::size_t end, std::size_t first_object) {
+// Copies written[begin, end), in which only the objects objects_[first, last) may start,
+// putting each outermost object found in it in order. Recursion follows the nesting of
+// objects, which the reader bounds.
+void Reordering::copy(std::size_t begin, std::size_t end, std::size_t first, std::size_t last) {
     const auto by_begin = [](const Object& object, std::size_t position) { return object.body.begin < position; };
-    auto object = std::lower_bound(objects_.begin() + static_cast<std::ptrdiff_t>(first_object), objects_.end(), begin,
-                                   by_begin);
+    const auto stop = objects_.begin() + static_cast<std::ptrdiff_t>(last);
+    auto object = first == last ? stop
+                                : std::lower_bound(objects_.begin() + static_cast<std::ptrdiff_t>(first), stop, begin, by_begin);
     std::size_t at = begin;
-    while (object != objects_.end() && object->body.begin < end) {
+    while (object != stop && object->body.begin < end) {
         out_->append(written_.substr(at, object->body.begin - at), written_.data() + written_.size());
+        // The objects nested in this one come right after it.
         const auto inner = static_cast<std::size_t>(object - objects_.begin()) + 1;
+        const auto after = std::lower_bound(object + 1, stop, object->body.end, by_begin);
+        const auto outer = static_cast<std::size_t>(after - objects_.begin());
         for (std::size_t k = 0; k < object->member_count; ++k) {
             if (k > 0) out_->put(',');
             const Range member = members_[object->first_member + k];
-            copy(member.begin, member.end, inner);
+            copy(member.begin, member.end, inner, outer);
         }
         at = object->body.end;
-        // Past the objects nested in this one.
-        object = std::lower_bound(object + 1, objects_.end(), at, by_begin);
+        object = after;
     }
     out_->append(written_.substr(at, end - at), written_.data() + written_.size());
 }

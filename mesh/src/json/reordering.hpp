@@ -41,7 +41,7 @@ private:
         std::size_t member_count;
     };
 
-    void copy(std::size_t begin, std::size_t end, std::size_t first_object);
+    void copy(std::size_t begin, std::size_t end, std::size_t first, std::size_t last);
 
     std::vector<Object> objects_;
     std::vector<Range> members_;
