@@ -78,10 +78,8 @@ bool Reader::read_string(String& string) {
 // Reads characters while the next byte is not ASCII, as non-ASCII text comes in runs.
 bool Reader::skip_multibyte_characters() {
     do {
-        if (const std::size_t length = unicode::common_multibyte_length(cursor_, end_)) {
-            cursor_ += length;
-            continue;
-        }
+        cursor_ = unicode::skip_common_characters(cursor_, end_);
+        if (cursor_ == end_ || static_cast<unsigned char>(*cursor_) < 0x80) return true;
         const unicode::Decoded character = unicode::decode(cursor_, end_);
         cursor_ += character.length;
         if (character.status == unicode::Decoded::Status::truncated) return fail_here(Fault::eof_string);

@@ -56,18 +56,25 @@ inline Decoded decode(const char* at, const char* end) {
     return {code_point, continuations + 1, Decoded::Status::character};
 }
 
-// The length of the well-formed two- or three-byte character at `at` with all its bytes
-// before `end`, else 0: the reader's shortcut past most non-ASCII text, leaving the rest
-// (and every fault) to decode().
-inline std::size_t common_multibyte_length(const char* at, const char* end) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(at);
-    const std::ptrdiff_t available = end - at;
-    if (bytes[0] >= 0xC2 && bytes[0] <= 0xDF) return available >= 2 && (bytes[1] & 0xC0) == 0x80 ? 2 : 0;
-    if ((bytes[0] & 0xF0) != 0xE0 || available < 3) return 0;
-    // As in decode(): no overlong forms after 0xE0, no surrogates after 0xED.
-    const unsigned low = bytes[0] == 0xE0 ? 0xA0 : 0x80;
-    const unsigned high = bytes[0] == 0xED ? 0x9F : 0xBF;
-    return bytes[1] >= low && bytes[1] <= high && (bytes[2] & 0xC0) == 0x80 ? 3 : 0;
+// Past the well-formed two- and three-byte characters from `at`, looking at four bytes at
+// a time: the reader's shortcut through most non-ASCII text. It stops at anything else
+// (ASCII, four-byte characters, faults, the last three bytes), which decode() reads.
+inline const char* skip_common_characters(const char* at, const char* end) {
+    while (end - at >= 4) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(at);
+        const std::uint32_t word = bytes[0] | (bytes[1] << 8) | (std::uint32_t{bytes[2]} << 16);
+        if ((word & 0xC0C0F0) == 0x8080E0) {
+            // As in decode(): after 0xE0 the second byte is at least 0xA0 (no overlong
+            // forms), after 0xED at most 0x9F (no surrogates); bit 5 tells which.
+            if (bytes[0] == 0xE0 ? (word & 0x2000) == 0 : bytes[0] == 0xED && (word & 0x2000) != 0) return at;
+            at += 3;
+        } else if ((word & 0xC0E0) == 0x80C0 && bytes[0] >= 0xC2) {
+            at += 2;
+        } else {
+            return at;
+        }
+    }
+    return at;
 }
 
 // The character that starts at byte `position` (< text.size()), where a malformed or
