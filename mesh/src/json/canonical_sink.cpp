@@ -69,11 +69,18 @@ void CanonicalSink::put_in_order(const CanonicalWorkspace::OpenObject& object) {
     const std::span<const std::size_t> order = work_.member_order.order(work_.names, object.shape);
 
     const std::size_t body_end = out_.size();
-    work_.ordered_members.clear();
+    std::vector<Reordering::Range>& ranges = work_.ordered_members;
+    ranges.clear();
     for (const std::size_t i : order) {
-        work_.ordered_members.push_back({members[i].begin, i + 1 < count ? members[i + 1].begin - 1 : body_end});
+        const Reordering::Range member{members[i].begin, i + 1 < count ? members[i + 1].begin - 1 : body_end};
+        // Members that stay next to each other are copied as one range, comma included.
+        if (!ranges.empty() && ranges.back().end + 1 == member.begin) {
+            ranges.back().end = member.end;
+        } else {
+            ranges.push_back(member);
+        }
     }
-    work_.reordering.add({object.body_begin, body_end}, work_.ordered_members);
+    work_.reordering.add({object.body_begin, body_end}, ranges);
 }
 
 }  // namespace orvel::json
