@@ -1,6 +1,8 @@
 #include "json/writer.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -64,15 +66,21 @@ std::uint64_t eight_digits(std::uint64_t value) {
     return (tens | ((pairs - tens * 10) << 8)) + 0x3030303030303030ULL;
 }
 
-// Writes the digits of a significand (below 10^17) right-aligned in `digits[0, 24)` and
+// Writes the digits of a significand (nonzero, below 10^17) right-aligned in `digits[0, 24)` and
 // returns where they start.
 const char* significand_digits(char* digits, std::uint64_t value) {
     const std::uint64_t blocks[3] = {eight_digits(value / 10'000'000'000'000'000), eight_digits(value / 100'000'000 % 100'000'000),
                                      eight_digits(value % 100'000'000)};
     std::memcpy(digits, blocks, sizeof blocks);
-    int leading_zeros = 0;
-    while (digits[leading_zeros] == '0') ++leading_zeros;
-    return digits + leading_zeros;
+    // The digit count from the bit width, corrected by one comparison.
+    constexpr auto powers = [] {
+        std::array<std::uint64_t, 20> powers{};
+        powers[0] = 1;
+        for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+        return powers;
+    }();
+    const auto guess = static_cast<std::size_t>((std::bit_width(value) * 1233) >> 12);
+    return digits + 24 - (guess + (value >= powers[guess] ? 1 : 0));
 }
 
 constexpr char zeros[20] = {'0', '0', '0', '0', '0', '0', '0', '0', '0', '0',
