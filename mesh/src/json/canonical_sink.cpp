@@ -29,6 +29,7 @@ void CanonicalSink::member_name(const String& name) {
     member.prefix = name.escaped ? name_prefix(name.text) : name_prefix(name.text, input_end_);
     member.name_size = name.text.size();
     member.name_unescaped = name.escaped;
+    member.noted_mark = work_.reordering.noted();
     if (name.escaped) {
         member.name_offset = work_.unescaped_names.size();
         work_.unescaped_names += name.text;
@@ -69,18 +70,24 @@ void CanonicalSink::put_in_order(const CanonicalWorkspace::OpenObject& object) {
     const std::span<const std::size_t> order = work_.member_order.order(work_.names, object.shape);
 
     const std::size_t body_end = out_.size();
+    const std::size_t noted = work_.reordering.noted();
     std::vector<Reordering::Range>& ranges = work_.ordered_members;
     ranges.clear();
     for (const std::size_t i : order) {
-        const Reordering::Range member{members[i].begin, i + 1 < count ? members[i + 1].begin - 1 : body_end};
+        const bool last = i + 1 == count;
+        const std::size_t member_noted = last ? noted : members[i + 1].noted_mark;
+        const Reordering::Range member{members[i].begin, last ? body_end : members[i + 1].begin - 1,
+                                       members[i].noted_mark - object.noted_mark,
+                                       member_noted - members[i].noted_mark};
         // Members that stay next to each other are copied as one range, comma included.
         if (!ranges.empty() && ranges.back().end + 1 == member.begin) {
             ranges.back().end = member.end;
+            ranges.back().nested += member.nested;
         } else {
             ranges.push_back(member);
         }
     }
-    work_.reordering.add({object.body_begin, body_end}, ranges);
+    work_.reordering.add({object.body_begin, body_end, 0, 0}, noted - object.noted_mark, ranges);
 }
 
 }  // namespace orvel::json

@@ -24,6 +24,7 @@ struct CanonicalWorkspace {
         std::size_t names_mark;    // size of `unescaped_names` when the object opened
         std::uint64_t shape;       // summary of the names so far, in order
         bool in_order;             // every name so far strictly greater than the one before
+        std::size_t noted_mark;    // objects noted for reordering when it opened
     };
     struct Member {
         std::size_t begin;        // output offset of the member's name
@@ -31,6 +32,7 @@ struct CanonicalWorkspace {
         std::size_t name_offset;  // into the input, or into `unescaped_names`
         std::size_t name_size;
         bool name_unescaped;  // the name had escapes; its decoded bytes are in `unescaped_names`
+        std::size_t noted_mark;  // objects noted for reordering when the member started
     };
 
     std::vector<OpenObject> objects;
@@ -68,6 +70,7 @@ public:
         object.names_mark = work_.unescaped_names.size();
         object.shape = 0;
         object.in_order = true;
+        object.noted_mark = work_.reordering.noted();
     }
     void member_name(const String& name);
     void close_object();
