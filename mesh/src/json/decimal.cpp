@@ -89,6 +89,15 @@ bool exact_shortest(std::uint64_t fraction, int biased_exponent, Decimal& result
     int removed = 0;
     int last_removed = -1;
     bool zeros_below = value.remainder == 0;
+    // Four digits at a time while all four can go (as they would one by one), then one.
+    while (last / 10000 >= (first + 9999) / 10000) {
+        last /= 10000;
+        first = (first + 9999) / 10000;
+        zeros_below = zeros_below && last_removed <= 0 && closest % 1000 == 0;
+        last_removed = static_cast<int>(closest / 1000 % 10);
+        closest /= 10000;
+        removed += 4;
+    }
     while (last / 10 >= (first + 9) / 10) {
         last /= 10;
         first = (first + 9) / 10;
