@@ -13,7 +13,7 @@ from cases import DOCUMENT_PATHS
 
 def run(binary, quick):
     names = {path.name: document for document, path in DOCUMENT_PATHS.items()}
-    done = subprocess.run([str(binary), "--rounds", "1" if quick else "9", *map(str, DOCUMENT_PATHS.values())],
+    done = subprocess.run([str(binary), "--rounds", "1" if quick else "21", *map(str, DOCUMENT_PATHS.values())],
                           check=True, capture_output=True, text=True)
     print(done.stdout, end="", flush=True)
     figures = {}
