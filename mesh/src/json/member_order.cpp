@@ -1,33 +1,14 @@
 #include "json/member_order.hpp"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 
 namespace orvel::json {
-
-static_assert(std::endian::native == std::endian::little, "name prefixes are loaded in little-endian order");
 
 std::uint64_t name_prefix(std::string_view name) {
     std::uint64_t prefix = 0;
     const std::size_t size = name.size() < 8 ? name.size() : 8;
     for (std::size_t i = 0; i < size; ++i) prefix |= std::uint64_t{static_cast<unsigned char>(name[i])} << (56 - 8 * i);
     return prefix;
-}
-
-std::uint64_t name_prefix(std::string_view name, const char* readable_end) {
-    if (readable_end - name.data() < 8) return name_prefix(name);
-    std::uint64_t word;
-    std::memcpy(&word, name.data(), sizeof word);
-    // Little-endian: the name's first byte is the lowest; make it the highest.
-    word = ((word & 0x00FF00FF00FF00FFULL) << 8) | ((word >> 8) & 0x00FF00FF00FF00FFULL);
-    word = ((word & 0x0000FFFF0000FFFFULL) << 16) | ((word >> 16) & 0x0000FFFF0000FFFFULL);
-    word = (word << 32) | (word >> 32);
-    return name.size() >= 8 ? word : word & ~(~std::uint64_t{0} >> (8 * name.size()));
-}
-
-bool name_less(const MemberName& left, const MemberName& right) {
-    return left.prefix != right.prefix ? left.prefix < right.prefix : left.text < right.text;
 }
 
 std::span<const std::size_t> MemberOrder::order(std::span<const MemberName> names, std::uint64_t shape) {
