@@ -1,6 +1,6 @@
 // Sixteen bytes at a time with the vector registers every x86-64 (SSE2) and aarch64 (NEON)
 // machine has, eight in a word elsewhere: finding where a run of string bytes or of white
-// space ends. A scan gives a mask of flags over one block; first_flagged() turns the
+// space ends, or the next byte a string written out must escape. A scan gives a mask of flags over one block; first_flagged() turns the
 // lowest flag into the index of its byte.
 #pragma once
 
@@ -33,6 +33,17 @@ inline std::uint64_t string_stops(const char* at) {
     return static_cast<unsigned>(_mm_movemask_epi8(stops));
 }
 
+// A quote, a backslash or a byte below 0x20: what a string written out must escape.
+inline std::uint64_t escapes(const char* at) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i control = _mm_and_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)),
+                                          _mm_cmpgt_epi8(bytes, _mm_set1_epi8(-1)));
+    const __m128i stops = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('"')),
+                                                    _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\'))),
+                                       control);
+    return static_cast<unsigned>(_mm_movemask_epi8(stops));
+}
+
 inline std::uint64_t non_white_space(const char* at) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
     const __m128i white = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')),
@@ -59,6 +70,13 @@ inline std::uint64_t string_stops(const char* at) {
     return mask_of(stops);
 }
 
+inline std::uint64_t escapes(const char* at) {
+    const uint8x16_t bytes = vld1q_u8(reinterpret_cast<const std::uint8_t*>(at));
+    const uint8x16_t stops = vorrq_u8(vorrq_u8(vceqq_u8(bytes, vdupq_n_u8('"')), vceqq_u8(bytes, vdupq_n_u8('\\'))),
+                                      vcltq_u8(bytes, vdupq_n_u8(0x20)));
+    return mask_of(stops);
+}
+
 inline std::uint64_t non_white_space(const char* at) {
     const uint8x16_t bytes = vld1q_u8(reinterpret_cast<const std::uint8_t*>(at));
     const uint8x16_t white = vorrq_u8(vorrq_u8(vceqq_u8(bytes, vdupq_n_u8(' ')), vceqq_u8(bytes, vdupq_n_u8('\n'))),
@@ -75,6 +93,8 @@ inline std::uint64_t string_stops(const char* at) {
     const std::uint64_t word = bytes::load_word(at);
     return bytes::escape_flags(word) | (word & bytes::high_bits);
 }
+
+inline std::uint64_t escapes(const char* at) { return bytes::escape_flags(bytes::load_word(at)); }
 
 inline std::uint64_t non_white_space(const char* at) { return bytes::non_white_space_flags(bytes::load_word(at)); }
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "json/bytes.hpp"
+#include "json/blocks.hpp"
 #include "json/decimal.hpp"
 
 namespace orvel::json {
@@ -16,11 +16,9 @@ namespace {
 bool needs_escape(unsigned char byte) { return byte == '"' || byte == '\\' || byte < 0x20; }
 
 const char* next_escape(const char* at, const char* end) {
-    while (end - at >= 8) {
-        if (const std::uint64_t found = bytes::escape_flags(bytes::load_word(at))) {
-            return at + bytes::first_flagged(found);
-        }
-        at += 8;
+    while (static_cast<std::size_t>(end - at) >= blocks::size) {
+        if (const std::uint64_t found = blocks::escapes(at)) return at + blocks::first_flagged(found);
+        at += blocks::size;
     }
     while (at != end && !needs_escape(static_cast<unsigned char>(*at))) ++at;
     return at;
@@ -65,6 +63,8 @@ std::uint64_t eight_digits(std::uint64_t value) {
     const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
     return (tens | ((pairs - tens * 10) << 8)) + 0x3030303030303030ULL;
 }
+
+static_assert(std::endian::native == std::endian::little, "digit blocks are stored in little-endian order");
 
 // Writes the digits of a significand (nonzero, below 10^17) right-aligned in `digits[0, 24)` and
 // returns where they start.
