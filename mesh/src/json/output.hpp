@@ -15,12 +15,12 @@ public:
     // Pieces up to this long are copied in fixed-size moves.
     static constexpr std::size_t short_piece = 32;
 
-    // Room for `size` more bytes at the returned position; advance() past what was written.
+    // Room for `size` more bytes at the returned position; advance_to() the end of what
+    // was written there.
     char* room(std::size_t size) {
         if (capacity_ - size_ < size) grow(size);
         return data_.get() + size_;
     }
-    void advance(std::size_t written) { size_ += written; }
     void advance_to(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
 
     void put(char byte) {
