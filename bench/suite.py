@@ -6,6 +6,8 @@ targets, and the raw figures.
                                      temporary directory; checks that the contenders agree
     --release-python PYTHON          also times the orvel_mesh installed for PYTHON (the
                                      release wheel) as the contender orvel_mesh_release
+    --json-throughput BINARY         also runs bench/json_throughput.cpp's program on the
+                                     documents, beside simdjson when it was built with it
 """
 
 import argparse
@@ -21,10 +23,11 @@ from pathlib import Path
 import pyperf
 
 import documents
+import throughput
 from agreement import check_contenders_agree
 from cases import MESH, RELEASE, document_sources, reference_data
 from report import MEMORY_CONTENDERS, MEMORY_WORKLOADS, tables, text_table, write_json, write_markdown, write_plot
-from targets import judge
+from targets import judge, judge_json
 
 BENCH = Path(__file__).resolve().parent
 FULL = {"size": 1_000_000, "pyperf": ["--processes", "6", "--values", "3", "--warmups", "1"]}
@@ -80,6 +83,7 @@ def main():
     parser.add_argument("--quick", action="store_true", help="seconds, not minutes: tiny sizes, one value")
     parser.add_argument("--results", type=Path, help="directory for latest.{json,md,png}")
     parser.add_argument("--release-python", help="an interpreter with the release wheel installed")
+    parser.add_argument("--json-throughput", type=Path, help="the json_throughput program")
     args = parser.parse_args()
     settings = QUICK if args.quick else FULL
 
@@ -91,10 +95,11 @@ def main():
         results.mkdir(parents=True, exist_ok=True)
         timings = run_timings(settings, Path(scratch), args.release_python)
         memory_figures = run_memory(settings["size"], args.release_python)
+        reading = throughput.run(args.json_throughput, args.quick) if args.json_throughput else {}
 
         times = {name: figures["median_s"] for name, figures in timings.items()}
         memory = {(f["workload"], f["contender"]): f["bytes_per_item"] for f in memory_figures}
-        verdicts = judge(times, memory)
+        verdicts = judge(times, memory) + judge_json(times, reading)
         about = machine()
         print()
         print(tables(times, memory, verdicts, text_table))
@@ -105,6 +110,7 @@ def main():
             "settings": settings,
             "timings": timings,
             "memory": memory_figures,
+            "json_throughput": reading,
             "targets": [verdict.as_dict() for verdict in verdicts],
         })
         write_markdown(results / "latest.md", times, memory, verdicts, about)

@@ -61,3 +61,18 @@ def judge(times, memory):
             verdicts.append(Verdict(workload.name, "release time / GCC build's",
                                     time(workload.name, RELEASE) / time(workload.name, MESH), 1.05, True))
     return verdicts
+
+
+def judge_json(times, throughput):
+    """The JSON targets: per document, the round trip through Python against orjson's, and
+    the C++ reading against simdjson's parse and minify (when it was measured)."""
+    verdicts = []
+    for document in DOCUMENTS:
+        workload = f"canonicalise/{document}"
+        verdicts.append(Verdict(workload, "orjson reference's time / ours",
+                                times[f"{workload}/{ORJSON}"] / times[f"{workload}/{MESH}"], 2.0, False))
+    for document, figures in throughput.items():
+        if figures["simdjson_mb_s"] is not None:
+            verdicts.append(Verdict(f"json_throughput/{document}", "our MB/s / simdjson parse+minify's",
+                                    figures["canonical_mb_s"] / figures["simdjson_mb_s"], 0.8, False))
+    return verdicts

@@ -1,6 +1,6 @@
 #include "clock.hpp"
 
-#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <limits>
 #include <optional>
@@ -59,10 +59,25 @@ CivilDate civil_from_days(std::int64_t days) {
     return {year, month, day};
 }
 
-void append_padded(std::string& out, std::uint64_t value, int width) {
-    char digits[24];
-    int length = std::snprintf(digits, sizeof digits, "%0*llu", width, static_cast<unsigned long long>(value));
-    out.append(digits, static_cast<std::size_t>(length));
+// Writes `value` in decimal, zero-padded to `width` digits, and returns the end: a
+// timestamp is written on every record, where formatting calls would dominate.
+char* put_padded(char* out, std::uint64_t value, int width) {
+    char digits[20];
+    char* first = digits + sizeof digits;
+    do {
+        *--first = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (auto length = digits + sizeof digits - first; length < width; ++length) *out++ = '0';
+    for (; first != digits + sizeof digits; ++first) *out++ = *first;
+    return out;
+}
+
+// Two digits, the form most fields take.
+char* put_two(char* out, unsigned value) {
+    out[0] = static_cast<char>('0' + value / 10);
+    out[1] = static_cast<char>('0' + value % 10);
+    return out + 2;
 }
 
 }  // namespace
@@ -85,34 +100,33 @@ void append_rfc3339(std::string& out, Timestamp moment) {
         days -= 1;
     }
     const CivilDate date = civil_from_days(days);
-    if (date.year < 0 || date.year > 9999) {
-        out += date.year < 0 ? '-' : '+';
-        append_padded(out, static_cast<std::uint64_t>(date.year < 0 ? -date.year : date.year), 4);
-    } else {
-        append_padded(out, static_cast<std::uint64_t>(date.year), 4);
-    }
-    out += '-';
-    append_padded(out, date.month, 2);
-    out += '-';
-    append_padded(out, date.day, 2);
-    out += 'T';
-    append_padded(out, static_cast<std::uint64_t>(second_of_day / 3600), 2);
-    out += ':';
-    append_padded(out, static_cast<std::uint64_t>(second_of_day / 60 % 60), 2);
-    out += ':';
-    append_padded(out, static_cast<std::uint64_t>(second_of_day % 60), 2);
+    char text[64];
+    char* at = text;
+    if (date.year < 0 || date.year > 9999) *at++ = date.year < 0 ? '-' : '+';
+    at = put_padded(at, static_cast<std::uint64_t>(date.year < 0 ? -date.year : date.year), 4);
+    *at++ = '-';
+    at = put_two(at, date.month);
+    *at++ = '-';
+    at = put_two(at, date.day);
+    *at++ = 'T';
+    at = put_two(at, static_cast<unsigned>(second_of_day / 3600));
+    *at++ = ':';
+    at = put_two(at, static_cast<unsigned>(second_of_day / 60 % 60));
+    *at++ = ':';
+    at = put_two(at, static_cast<unsigned>(second_of_day % 60));
     const std::uint32_t nanos = moment.nanoseconds;
     if (nanos != 0) {
-        out += '.';
+        *at++ = '.';
         if (nanos % 1'000'000 == 0) {
-            append_padded(out, nanos / 1'000'000, 3);
+            at = put_padded(at, nanos / 1'000'000, 3);
         } else if (nanos % 1'000 == 0) {
-            append_padded(out, nanos / 1'000, 6);
+            at = put_padded(at, nanos / 1'000, 6);
         } else {
-            append_padded(out, nanos, 9);
+            at = put_padded(at, nanos, 9);
         }
     }
-    out += "+00:00";
+    std::memcpy(at, "+00:00", 6);
+    out.append(text, static_cast<std::size_t>(at + 6 - text));
 }
 
 #if ORVEL_MESH_TEST_SEAM

@@ -172,10 +172,9 @@ private:
     }
 
     bool read_config(SharedText& config) {
-        std::string text;
-        json::CanonicalSink sink(text, in_.input());
+        json::CanonicalSink sink(in_.input());
         if (!json::read_value(in_, sink)) return false;
-        config = SharedText(text);
+        config = SharedText(sink.text());
         return true;
     }
 

@@ -41,7 +41,7 @@ Result<PendingChange> AgentRegistry::register_agent(std::string_view agent_type,
                                                     std::optional<std::string_view> metadata_json) {
     SharedText metadata = empty_object();
     if (metadata_json) {
-        std::string canonical;
+        std::string_view canonical;
         if (auto error = json::canonicalize(*metadata_json, canonical)) return MeshError::serialization(error->text());
         if (canonical != empty_object().view()) metadata = SharedText(canonical);
     }

@@ -20,7 +20,7 @@ Result<std::optional<SharedText>> StateStore::get(std::string_view key) {
 }
 
 Result<void> StateStore::set(std::string_view key, std::string_view value_json) {
-    std::string canonical;
+    std::string_view canonical;
     if (auto error = json::canonicalize(value_json, canonical)) return MeshError::serialization(error->text());
     SharedText value(canonical);
 

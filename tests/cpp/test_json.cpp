@@ -1,5 +1,8 @@
 // The strict reader's faults and positions, canonical writing and nesting; whole corpora
 // are read in test_json_corpora.cpp.
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -147,6 +150,16 @@ void check_canonical_text() {
          "[{\"a\":2,\"b\":1},{\"a\":4,\"b\":3},{\"a\":6,\"b\":7},{\"a\":9,\"b\":8}]"},
         {"[{\"abcdefghZ\":1,\"abcdefghA\":2,\"abcdefghM\":3},{\"abcdefghM\":4,\"abcdefghZ\":5,\"abcdefghA\":6}]",
          "[{\"abcdefghA\":2,\"abcdefghM\":3,\"abcdefghZ\":1},{\"abcdefghA\":6,\"abcdefghM\":4,\"abcdefghZ\":5}]"},
+        // Objects put in order inside objects put in order; a dropped duplicate takes its
+        // unordered contents with it; neighbours that stay together move as one.
+        {"{\"b\":{\"d\":{\"f\":1,\"e\":2},\"c\":3},\"a\":{\"z\":1,\"y\":2}}",
+         "{\"a\":{\"y\":2,\"z\":1},\"b\":{\"c\":3,\"d\":{\"e\":2,\"f\":1}}}"},
+        {"{\"b\":{\"y\":1,\"x\":2},\"a\":1,\"b\":{\"q\":[{\"n\":1,\"m\":2}],\"p\":2}}",
+         "{\"a\":1,\"b\":{\"p\":2,\"q\":[{\"m\":2,\"n\":1}]}}"},
+        {"{\"c\":{\"k\":1,\"j\":2},\"d\":2,\"a\":[{\"s\":1,\"r\":2},{\"u\":1,\"t\":2}],\"b\":4}",
+         "{\"a\":[{\"r\":2,\"s\":1},{\"t\":2,\"u\":1}],\"b\":4,\"c\":{\"j\":2,\"k\":1},\"d\":2}"},
+        {"[{\"a\":[{\"b\":1,\"a\":2}],\"b\":{\"d\":{\"y\":1,\"x\":0}}},{\"b\":0,\"a\":0}]",
+         "[{\"a\":[{\"a\":2,\"b\":1}],\"b\":{\"d\":{\"x\":0,\"y\":1}}},{\"a\":0,\"b\":0}]"},
         {"\"\\u00e9\"", "\"\xC3\xA9\""},
         {"\"\xC3\xA9\"", "\"\xC3\xA9\""},
         {"\"\\u0001\"", "\"\\u0001\""},
@@ -304,6 +317,47 @@ void check_output_buffer() {
     CHECK_EQ(out, std::string("prefix:{\"a\":2,\"b\":1}"));
     CHECK(canonicalize("{\"b\":1,\"a\":[1,2", out).has_value());
     CHECK_EQ(out, std::string("prefix:{\"a\":2,\"b\":1}"));
+
+    // Beyond what the thread keeps between documents, twice, names reversed so every
+    // member moves; short and long strings end the text where no more bytes follow.
+    const std::string long_text(40, 'x');
+    const auto member = [&](std::string& text, int serial) {
+        char name[16];
+        std::snprintf(name, sizeof name, "\"k%07d\":", serial);
+        text.append(text.size() > 1 ? "," : "").append(name).append("\"").append(long_text).append("\"");
+    };
+    std::string written = "{";
+    std::string expected = "{";
+    for (int i = 0; i < 300'000; ++i) {
+        member(written, 299'999 - i);
+        member(expected, i);
+    }
+    written += "}";
+    expected += "}";
+    for (int round = 0; round < 2; ++round) CHECK_EQ(read(written), expected);
+    for (const std::string& text : {std::string("\"a\""), std::string(1, '"').append(long_text).append("\""),
+                                    std::string("12")}) {
+        const auto exact = std::make_unique<char[]>(text.size());
+        std::memcpy(exact.get(), text.data(), text.size());
+        CHECK_EQ(read(std::string_view(exact.get(), text.size())), text);
+    }
+}
+
+// Objects are put in order by a walk as deep as their nesting, which the reader bounds.
+void check_nested_ordering() {
+    std::string written;
+    std::string expected;
+    for (int i = 0; i < 127; ++i) {
+        written += "{\"b\":";
+        expected += "{\"a\":0,\"b\":";
+    }
+    written += "1";
+    expected += "1";
+    for (int i = 0; i < 127; ++i) {
+        written += ",\"a\":0}";
+        expected += "}";
+    }
+    CHECK_EQ(read(written), expected);
 }
 
 }  // namespace
@@ -316,5 +370,6 @@ int main() {
     check_writer();
     check_nesting();
     check_output_buffer();
+    check_nested_ordering();
     return check::report("json");
 }

@@ -75,6 +75,33 @@ void check_decoding() {
     }
 }
 
+// The shortcut through common characters passes exactly the two- and three-byte
+// characters the decoder accepts, over every three-byte start.
+void check_common_characters() {
+    int disagreements = 0;
+    char text[4] = {0, 0, 0, 'A'};
+    for (unsigned lead = 0x80; lead <= 0xFF; ++lead) {
+        for (unsigned second = 0; second <= 0xFF; ++second) {
+            for (unsigned third = 0; third <= 0xFF; ++third) {
+                text[0] = static_cast<char>(lead);
+                text[1] = static_cast<char>(second);
+                text[2] = static_cast<char>(third);
+                const auto decoded = orvel::unicode::decode(text, text + 4);
+                const bool common = decoded.status == orvel::unicode::Decoded::Status::character && decoded.length < 4;
+                const std::ptrdiff_t expected = common ? static_cast<std::ptrdiff_t>(decoded.length) : 0;
+                if (orvel::unicode::skip_common_characters(text, text + 4) - text != expected) ++disagreements;
+            }
+        }
+    }
+    CHECK_EQ(disagreements, 0);
+    const std::string_view run = "\xC3\xA9\xE2\x82\xAC\xC3\xA9\xE2\x82\xAC!!!";
+    CHECK_EQ(orvel::unicode::skip_common_characters(run.data(), run.data() + run.size()) - run.data(), 10);
+    const std::string_view four_byte = "\xC3\xA9\xF0\x9F\x98\x80";
+    CHECK_EQ(orvel::unicode::skip_common_characters(four_byte.data(), four_byte.data() + four_byte.size()) -
+                 four_byte.data(),
+             2);
+}
+
 void check_trimming() {
     struct TrimCase {
         std::string_view text;
@@ -146,6 +173,7 @@ int main() {
     check_grapheme_extend();
     check_white_space();
     check_decoding();
+    check_common_characters();
     check_trimming();
     check_quoting();
     return check::report("unicode");

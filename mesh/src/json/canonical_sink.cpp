@@ -7,6 +7,9 @@ CanonicalWorkspace& CanonicalWorkspace::acquire() {
     workspace.objects.clear();
     workspace.members.clear();
     workspace.unescaped_names.clear();
+    workspace.reordering.clear();
+    workspace.output.reset();
+    workspace.assembled.reset();
     return workspace;
 }
 
@@ -20,12 +23,13 @@ std::string_view CanonicalSink::name_of(const CanonicalWorkspace::Member& member
 void CanonicalSink::member_name(const String& name) {
     const std::size_t begin = out_.size();
     string(name);
-    out_ += ':';
+    out_.put(':');
     CanonicalWorkspace::Member& member = work_.members.emplace_back();
     member.begin = begin;
-    member.prefix = name_prefix(name.text);
+    member.prefix = name.escaped ? name_prefix(name.text) : name_prefix(name.text, input_end_);
     member.name_size = name.text.size();
     member.name_unescaped = name.escaped;
+    member.noted_mark = work_.reordering.noted();
     if (name.escaped) {
         member.name_offset = work_.unescaped_names.size();
         work_.unescaped_names += name.text;
@@ -43,31 +47,47 @@ void CanonicalSink::member_name(const String& name) {
 void CanonicalSink::close_object() {
     const CanonicalWorkspace::OpenObject object = work_.objects.back();
     work_.objects.pop_back();
-    if (!object.in_order) sort_members(object);
+    if (!object.in_order) put_in_order(object);
     work_.members.resize(object.first_member);
     work_.unescaped_names.resize(object.names_mark);
-    out_ += '}';
+    out_.put('}');
 }
 
-// Rewrites the object's members (already canonical text) in name order, keeping only
-// the last of equal names.
-void CanonicalSink::sort_members(const CanonicalWorkspace::OpenObject& object) {
+std::string_view CanonicalSink::text() {
+    if (work_.reordering.empty()) return out_.view();
+    work_.reordering.assemble(out_.view(), work_.assembled);
+    work_.reordering.clear();
+    return work_.assembled.view();
+}
+
+// Notes the object's members (already canonical text) in name order, keeping only the
+// last of equal names.
+void CanonicalSink::put_in_order(const CanonicalWorkspace::OpenObject& object) {
     const std::size_t count = work_.members.size() - object.first_member;
     const CanonicalWorkspace::Member* members = work_.members.data() + object.first_member;
     work_.names.clear();
     for (std::size_t i = 0; i < count; ++i) work_.names.push_back({members[i].prefix, name_of(members[i])});
     const std::span<const std::size_t> order = work_.member_order.order(work_.names, object.shape);
 
-    std::string& text = work_.members_text;
-    text.assign(out_.data() + object.body_begin, out_.size() - object.body_begin);
-    out_.resize(object.body_begin);
-    for (std::size_t k = 0; k < order.size(); ++k) {
-        const std::size_t i = order[k];
-        const std::size_t begin = members[i].begin - object.body_begin;
-        const std::size_t end = i + 1 < count ? members[i + 1].begin - 1 - object.body_begin : text.size();
-        if (k > 0) out_ += ',';
-        out_.append(text.data() + begin, end - begin);
+    const std::size_t body_end = out_.size();
+    const std::size_t noted = work_.reordering.noted();
+    std::vector<Reordering::Range>& ranges = work_.ordered_members;
+    ranges.clear();
+    for (const std::size_t i : order) {
+        const bool last = i + 1 == count;
+        const std::size_t member_noted = last ? noted : members[i + 1].noted_mark;
+        const Reordering::Range member{members[i].begin, last ? body_end : members[i + 1].begin - 1,
+                                       members[i].noted_mark - object.noted_mark,
+                                       member_noted - members[i].noted_mark};
+        // Members that stay next to each other are copied as one range, comma included.
+        if (!ranges.empty() && ranges.back().end + 1 == member.begin) {
+            ranges.back().end = member.end;
+            ranges.back().nested += member.nested;
+        } else {
+            ranges.push_back(member);
+        }
     }
+    work_.reordering.add({object.body_begin, body_end, 0, 0}, noted - object.noted_mark, ranges);
 }
 
 }  // namespace orvel::json

@@ -9,7 +9,9 @@
 
 #include "json/member_order.hpp"
 #include "json/numbers.hpp"
+#include "json/output.hpp"
 #include "json/reader.hpp"
+#include "json/reordering.hpp"
 #include "json/writer.hpp"
 
 namespace orvel::json {
@@ -22,6 +24,7 @@ struct CanonicalWorkspace {
         std::size_t names_mark;    // size of `unescaped_names` when the object opened
         std::uint64_t shape;       // summary of the names so far, in order
         bool in_order;             // every name so far strictly greater than the one before
+        std::size_t noted_mark;    // objects noted for reordering when it opened
     };
     struct Member {
         std::size_t begin;        // output offset of the member's name
@@ -29,6 +32,7 @@ struct CanonicalWorkspace {
         std::size_t name_offset;  // into the input, or into `unescaped_names`
         std::size_t name_size;
         bool name_unescaped;  // the name had escapes; its decoded bytes are in `unescaped_names`
+        std::size_t noted_mark;  // objects noted for reordering when the member started
     };
 
     std::vector<OpenObject> objects;
@@ -36,55 +40,65 @@ struct CanonicalWorkspace {
     std::string unescaped_names;
     std::vector<MemberName> names;
     MemberOrder member_order;
-    std::string members_text;
+    std::vector<Reordering::Range> ordered_members;
+    Reordering reordering;
+    Output output;     // the text as written
+    Output assembled;  // the same with every object in order, when some was not
 
     // The workspace of the calling thread, emptied.
     static CanonicalWorkspace& acquire();
 };
 
+// Writes into the workspace, which holds the text until the thread reads again.
 class CanonicalSink {
 public:
-    CanonicalSink(std::string& out, std::string_view input)
-        : out_(out), input_(input.data()), work_(CanonicalWorkspace::acquire()) {}
+    explicit CanonicalSink(std::string_view input)
+        : work_(CanonicalWorkspace::acquire()), out_(work_.output), input_(input.data()),
+          input_end_(input.data() + input.size()) {}
 
-    void open_array() { out_ += '['; }
-    void close_array() { out_ += ']'; }
-    void separator() { out_ += ','; }
+    // The canonical text, once the whole value is read.
+    std::string_view text();
+
+    void open_array() { out_.put('['); }
+    void close_array() { out_.put(']'); }
+    void separator() { out_.put(','); }
     void open_object() {
-        out_ += '{';
+        out_.put('{');
         CanonicalWorkspace::OpenObject& object = work_.objects.emplace_back();
         object.body_begin = out_.size();
         object.first_member = work_.members.size();
         object.names_mark = work_.unescaped_names.size();
         object.shape = 0;
         object.in_order = true;
+        object.noted_mark = work_.reordering.noted();
     }
     void member_name(const String& name);
     void close_object();
     // A string as written is canonical already when it has no escapes.
     void string(const String& value) {
         if (value.escaped) {
-            append_string(out_, value.text);
+            out_.advance_to(write_string(out_.room(string_room(value.text.size())), value.text));
         } else {
-            out_ += value.quoted;
+            out_.append(value.quoted, input_end_);
         }
     }
-    void literal(std::string_view word) { out_ += word; }
+    void literal(std::string_view word) { out_.append(word); }
     void number(const Number& number) {
         if (number.kind == NumberKind::floating) {
-            append_double(out_, number.value);
+            out_.advance_to(write_double(out_.room(double_room), number.value));
         } else {
-            out_ += number.literal;
+            out_.append(number.literal, input_end_);
         }
     }
 
 private:
     std::string_view name_of(const CanonicalWorkspace::Member& member) const;
-    void sort_members(const CanonicalWorkspace::OpenObject& object);
+    void put_in_order(const CanonicalWorkspace::OpenObject& object);
 
-    std::string& out_;
-    const char* input_;
     CanonicalWorkspace& work_;
+    Output& out_;
+    const char* input_;
+    const char* input_end_;
 };
 
 // Accepts everything and keeps nothing: reading only checks the text.

@@ -89,6 +89,15 @@ bool exact_shortest(std::uint64_t fraction, int biased_exponent, Decimal& result
     int removed = 0;
     int last_removed = -1;
     bool zeros_below = value.remainder == 0;
+    // Four digits at a time while all four can go (as they would one by one), then one.
+    while (last / 10000 >= (first + 9999) / 10000) {
+        last /= 10000;
+        first = (first + 9999) / 10000;
+        zeros_below = zeros_below && last_removed <= 0 && closest % 1000 == 0;
+        last_removed = static_cast<int>(closest / 1000 % 10);
+        closest /= 10000;
+        removed += 4;
+    }
     while (last / 10 >= (first + 9) / 10) {
         last /= 10;
         first = (first + 9) / 10;
@@ -169,8 +178,14 @@ bool decimal_to_double(Decimal decimal, double& value) {
         const uint128 divisor = powers_of_ten[static_cast<std::size_t>(-exponent)];
         uint128 quotient = numerator / divisor;
         if (numerator - quotient * divisor != 0) quotient |= 1;
-        // 2^-shift is a normal double, so scaling by it is exact.
-        value = static_cast<double>(quotient) * std::bit_cast<double>(std::uint64_t(1023 - shift) << 52);
+        // Its top 64 bits, with a sticky bit for any below, round alike in the 64-bit
+        // conversion (which is native, unlike the 128-bit one).
+        const auto high = static_cast<std::uint64_t>(quotient >> 64);
+        const int dropped = high == 0 ? 0 : 64 - std::countl_zero(high);
+        const uint128 below = dropped == 0 ? 0 : quotient & ((uint128{1} << dropped) - 1);
+        const auto top = static_cast<std::uint64_t>(quotient >> dropped) | (below != 0 ? 1 : 0);
+        // 2^(dropped - shift) is a normal double, so scaling by it is exact.
+        value = static_cast<double>(top) * std::bit_cast<double>(std::uint64_t(1023 + dropped - shift) << 52);
         return true;
     }
     return false;

@@ -5,14 +5,19 @@
 
 namespace orvel::json {
 
-std::optional<ParseError> canonicalize(std::string_view text, std::string& out) {
-    const std::size_t original_size = out.size();
-    reserve_more(out, text.size());
+std::optional<ParseError> canonicalize(std::string_view text, std::string_view& canonical) {
     Reader reader(text);
-    CanonicalSink sink(out, reader.input());
-    if (read_value(reader, sink) && reader.finish()) return std::nullopt;
-    out.resize(original_size);
-    return reader.error();
+    CanonicalSink sink(reader.input());
+    if (!read_value(reader, sink) || !reader.finish()) return reader.error();
+    canonical = sink.text();
+    return std::nullopt;
+}
+
+std::optional<ParseError> canonicalize(std::string_view text, std::string& out) {
+    std::string_view canonical;
+    if (auto error = canonicalize(text, canonical)) return error;
+    out += canonical;
+    return std::nullopt;
 }
 
 std::optional<ParseError> validate(std::string_view text) {

@@ -17,6 +17,9 @@ namespace orvel::json {
 // Reads exactly one document (surrounding JSON white space allowed) and appends its
 // canonical compact text to `out`. On failure `out` is left as it was.
 std::optional<ParseError> canonicalize(std::string_view text, std::string& out);
+// The same without the copy: `canonical` is a view of this thread's buffer, valid until
+// the thread reads another document.
+std::optional<ParseError> canonicalize(std::string_view text, std::string_view& canonical);
 
 // Reads exactly one document and keeps nothing of it.
 std::optional<ParseError> validate(std::string_view text);

@@ -11,10 +11,6 @@ std::uint64_t name_prefix(std::string_view name) {
     return prefix;
 }
 
-bool name_less(const MemberName& left, const MemberName& right) {
-    return left.prefix != right.prefix ? left.prefix < right.prefix : left.text < right.text;
-}
-
 std::span<const std::size_t> MemberOrder::order(std::span<const MemberName> names, std::uint64_t shape) {
     Remembered& remembered = remembered_[shape % remembered_.size()];
     if (remembered.shape == shape && sorts(names, remembered.order)) return remembered.order;

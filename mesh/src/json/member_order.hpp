@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstring>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -18,7 +20,25 @@ struct MemberName {
 };
 
 std::uint64_t name_prefix(std::string_view name);
-bool name_less(const MemberName& left, const MemberName& right);
+
+// The same for a name whose bytes stay readable up to `readable_end`, which lets the
+// prefix be one load when eight bytes are there. Inline, as this and name_less() run
+// for every member read.
+inline std::uint64_t name_prefix(std::string_view name, const char* readable_end) {
+    static_assert(std::endian::native == std::endian::little, "name prefixes are loaded in little-endian order");
+    if (readable_end - name.data() < 8) return name_prefix(name);
+    std::uint64_t word;
+    std::memcpy(&word, name.data(), sizeof word);
+    // The name's first byte is the lowest; make it the highest.
+    word = ((word & 0x00FF00FF00FF00FFULL) << 8) | ((word >> 8) & 0x00FF00FF00FF00FFULL);
+    word = ((word & 0x0000FFFF0000FFFFULL) << 16) | ((word >> 16) & 0x0000FFFF0000FFFFULL);
+    word = (word << 32) | (word >> 32);
+    return name.size() >= 8 ? word : word & ~(~std::uint64_t{0} >> (8 * name.size()));
+}
+
+inline bool name_less(const MemberName& left, const MemberName& right) {
+    return left.prefix != right.prefix ? left.prefix < right.prefix : left.text < right.text;
+}
 
 // Objects with the same names in the same order recur throughout most documents, so the
 // order found for each such shape is remembered and tried first.

@@ -1,8 +1,9 @@
 #include "json/reader.hpp"
 
+#include <cstring>
 #include <utility>
 
-#include "json/bytes.hpp"
+#include "json/blocks.hpp"
 #include "text/utf8.hpp"
 
 namespace orvel::json {
@@ -10,12 +11,9 @@ namespace {
 
 // The first byte from `at` that ends a run of plain string bytes.
 const char* skip_plain_bytes(const char* at, const char* end) {
-    while (end - at >= 8) {
-        const std::uint64_t word = bytes::load_word(at);
-        if (const std::uint64_t stops = bytes::escape_flags(word) | (word & bytes::high_bits)) {
-            return at + bytes::first_flagged(stops);
-        }
-        at += 8;
+    while (static_cast<std::size_t>(end - at) >= blocks::size) {
+        if (const std::uint64_t stops = blocks::string_stops(at)) return at + blocks::first_flagged(stops);
+        at += blocks::size;
     }
     while (at != end) {
         const auto byte = static_cast<unsigned char>(*at);
@@ -81,6 +79,8 @@ bool Reader::read_string(String& string) {
 // Reads characters while the next byte is not ASCII, as non-ASCII text comes in runs.
 bool Reader::skip_multibyte_characters() {
     do {
+        cursor_ = unicode::skip_common_characters(cursor_, end_);
+        if (cursor_ == end_ || static_cast<unsigned char>(*cursor_) < 0x80) return true;
         const unicode::Decoded character = unicode::decode(cursor_, end_);
         cursor_ += character.length;
         if (character.status == unicode::Decoded::Status::truncated) return fail_here(Fault::eof_string);
@@ -139,6 +139,11 @@ bool Reader::read_hex4(unsigned& code) {
 }
 
 bool Reader::read_literal(std::string_view word) {
+    // Whole when it is there; byte by byte only to find where it goes wrong.
+    if (static_cast<std::size_t>(end_ - cursor_) >= word.size() && std::memcmp(cursor_, word.data(), word.size()) == 0) {
+        cursor_ += word.size();
+        return true;
+    }
     ++cursor_;
     for (const char expected : word.substr(1)) {
         if (cursor_ == end_) return fail_here(Fault::eof_value);
@@ -148,11 +153,9 @@ bool Reader::read_literal(std::string_view word) {
 }
 
 const char* Reader::skip_white_space_run(const char* at, const char* end) {
-    while (end - at >= 8) {
-        if (const std::uint64_t stops = bytes::non_white_space_flags(bytes::load_word(at))) {
-            return at + bytes::first_flagged(stops);
-        }
-        at += 8;
+    while (static_cast<std::size_t>(end - at) >= blocks::size) {
+        if (const std::uint64_t stops = blocks::non_white_space(at)) return at + blocks::first_flagged(stops);
+        at += blocks::size;
     }
     while (at != end && (*at == ' ' || *at == '\n' || *at == '\r' || *at == '\t')) ++at;
     return at;

@@ -1,11 +1,13 @@
 #include "json/writer.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
-#include "json/bytes.hpp"
+#include "json/blocks.hpp"
 #include "json/decimal.hpp"
 
 namespace orvel::json {
@@ -14,31 +16,34 @@ namespace {
 bool needs_escape(unsigned char byte) { return byte == '"' || byte == '\\' || byte < 0x20; }
 
 const char* next_escape(const char* at, const char* end) {
-    while (end - at >= 8) {
-        if (const std::uint64_t found = bytes::escape_flags(bytes::load_word(at))) {
-            return at + bytes::first_flagged(found);
-        }
-        at += 8;
+    while (static_cast<std::size_t>(end - at) >= blocks::size) {
+        if (const std::uint64_t found = blocks::escapes(at)) return at + blocks::first_flagged(found);
+        at += blocks::size;
     }
     while (at != end && !needs_escape(static_cast<unsigned char>(*at))) ++at;
     return at;
 }
 
-void append_escape(std::string& out, unsigned char byte) {
+// Writes the escape of a byte that needs one: at most six bytes.
+char* write_escape(char* out, unsigned char byte) {
+    const char* shorthand = nullptr;
     switch (byte) {
-    case '"': out += "\\\""; return;
-    case '\\': out += "\\\\"; return;
-    case '\b': out += "\\b"; return;
-    case '\f': out += "\\f"; return;
-    case '\n': out += "\\n"; return;
-    case '\r': out += "\\r"; return;
-    case '\t': out += "\\t"; return;
+    case '"': shorthand = "\\\""; break;
+    case '\\': shorthand = "\\\\"; break;
+    case '\b': shorthand = "\\b"; break;
+    case '\f': shorthand = "\\f"; break;
+    case '\n': shorthand = "\\n"; break;
+    case '\r': shorthand = "\\r"; break;
+    case '\t': shorthand = "\\t"; break;
     default: {
         constexpr char hex[] = "0123456789abcdef";
         const char escape[] = {'\\', 'u', '0', '0', hex[byte >> 4], hex[byte & 0xF]};
-        out.append(escape, sizeof escape);
+        std::memcpy(out, escape, sizeof escape);
+        return out + sizeof escape;
     }
     }
+    std::memcpy(out, shorthand, 2);
+    return out + 2;
 }
 
 // Copies up to 20 bytes with fixed-size moves, which compile to a few instructions; the
@@ -47,6 +52,35 @@ char* put_short(char* out, const char* text, std::size_t size) {
     std::memcpy(out, text, 16);
     std::memcpy(out + 16, text + 16, 4);
     return out + size;
+}
+
+// The eight decimal digits of `value` (below 10^8) as ASCII, the first in the lowest byte:
+// both halves of four digits split into pairs, then every pair into digits, in parallel.
+std::uint64_t eight_digits(std::uint64_t value) {
+    const std::uint64_t halves = (value / 10000) | ((value % 10000) << 32);
+    const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007FULL;
+    const std::uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
+    const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
+    return (tens | ((pairs - tens * 10) << 8)) + 0x3030303030303030ULL;
+}
+
+static_assert(std::endian::native == std::endian::little, "digit blocks are stored in little-endian order");
+
+// Writes the digits of a significand (nonzero, below 10^17) right-aligned in `digits[0, 24)` and
+// returns where they start.
+const char* significand_digits(char* digits, std::uint64_t value) {
+    const std::uint64_t blocks[3] = {eight_digits(value / 10'000'000'000'000'000), eight_digits(value / 100'000'000 % 100'000'000),
+                                     eight_digits(value % 100'000'000)};
+    std::memcpy(digits, blocks, sizeof blocks);
+    // The digit count from the bit width, corrected by one comparison.
+    constexpr auto powers = [] {
+        std::array<std::uint64_t, 20> powers{};
+        powers[0] = 1;
+        for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+        return powers;
+    }();
+    const auto guess = static_cast<std::size_t>((std::bit_width(value) * 1233) >> 12);
+    return digits + 24 - (guess + (value >= powers[guess] ? 1 : 0));
 }
 
 constexpr char zeros[20] = {'0', '0', '0', '0', '0', '0', '0', '0', '0', '0',
@@ -99,10 +133,27 @@ void append_string(std::string& out, std::string_view utf8) {
         const char* stop = next_escape(at, end);
         out.append(at, static_cast<std::size_t>(stop - at));
         if (stop == end) break;
-        append_escape(out, static_cast<unsigned char>(*stop));
+        char escape[6];
+        out.append(escape, static_cast<std::size_t>(write_escape(escape, static_cast<unsigned char>(*stop)) - escape));
         at = stop + 1;
     }
     out += '"';
+}
+
+char* write_string(char* out, std::string_view utf8) {
+    *out++ = '"';
+    const char* at = utf8.data();
+    const char* const end = at + utf8.size();
+    for (;;) {
+        const char* stop = next_escape(at, end);
+        std::memcpy(out, at, static_cast<std::size_t>(stop - at));
+        out += stop - at;
+        if (stop == end) break;
+        out = write_escape(out, static_cast<unsigned char>(*stop));
+        at = stop + 1;
+    }
+    *out++ = '"';
+    return out;
 }
 
 void append_uint(std::string& out, std::uint64_t value) {
@@ -117,25 +168,27 @@ void append_int(std::string& out, std::int64_t value) {
     out.append(buffer, static_cast<std::size_t>(written.ptr - buffer));
 }
 
-// The shortest digits that read back exactly, laid out plainly for exponents -5..15.
 void append_double(std::string& out, double value) {
+    char text[double_room];
+    out.append(text, static_cast<std::size_t>(write_double(text, value) - text));
+}
+
+// The shortest digits that read back exactly, laid out plainly for exponents -5..15.
+char* write_double(char* out, double value) {
     if (!std::isfinite(value)) {
-        out += "null";
-        return;
+        std::memcpy(out, "null", 4);
+        return out + 4;
     }
-    char text[48];
-    char* end = text;
-    if (std::signbit(value)) *end++ = '-';
+    if (std::signbit(value)) *out++ = '-';
     if (value == 0) {
-        std::memcpy(end, "0.0", 3);
-        end += 3;
-    } else {
-        const Decimal decimal = shortest_decimal(std::fabs(value));
-        char digits[40] = {};
-        const auto count = static_cast<std::size_t>(std::to_chars(digits, digits + 20, decimal.significand).ptr - digits);
-        end = lay_out(end, digits, count, decimal.exponent + static_cast<int>(count) - 1);
+        std::memcpy(out, "0.0", 3);
+        return out + 3;
     }
-    out.append(text, static_cast<std::size_t>(end - text));
+    const Decimal decimal = shortest_decimal(std::fabs(value));
+    char digits[48];
+    const char* first = significand_digits(digits, decimal.significand);
+    const auto count = static_cast<std::size_t>(digits + 24 - first);
+    return lay_out(out, first, count, decimal.exponent + static_cast<int>(count) - 1);
 }
 
 }  // namespace orvel::json

@@ -18,6 +18,13 @@ void append_uint(std::string& out, std::uint64_t value);
 void append_int(std::string& out, std::int64_t value);
 void append_double(std::string& out, double value);
 
+// The same written at a position with room enough, returning the end of what was written:
+// a string needs string_room(its size) bytes, a double double_room.
+constexpr std::size_t string_room(std::size_t size) { return 6 * size + 2; }
+inline constexpr std::size_t double_room = 48;
+char* write_string(char* out, std::string_view utf8);
+char* write_double(char* out, double value);
+
 // Writes one array, with the commas between its elements; close() writes the closing
 // bracket. (Not a destructor's work: appending can run out of memory, and a destructor
 // must not fail.)

@@ -56,6 +56,27 @@ inline Decoded decode(const char* at, const char* end) {
     return {code_point, continuations + 1, Decoded::Status::character};
 }
 
+// Past the well-formed two- and three-byte characters from `at`, looking at four bytes at
+// a time: the reader's shortcut through most non-ASCII text. It stops at anything else
+// (ASCII, four-byte characters, faults, the last three bytes), which decode() reads.
+inline const char* skip_common_characters(const char* at, const char* end) {
+    while (end - at >= 4) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(at);
+        const std::uint32_t word = bytes[0] | (bytes[1] << 8) | (std::uint32_t{bytes[2]} << 16);
+        if ((word & 0xC0C0F0) == 0x8080E0) {
+            // As in decode(): after 0xE0 the second byte is at least 0xA0 (no overlong
+            // forms), after 0xED at most 0x9F (no surrogates); bit 5 tells which.
+            if (bytes[0] == 0xE0 ? (word & 0x2000) == 0 : bytes[0] == 0xED && (word & 0x2000) != 0) return at;
+            at += 3;
+        } else if ((word & 0xC0E0) == 0x80C0 && bytes[0] >= 0xC2) {
+            at += 2;
+        } else {
+            return at;
+        }
+    }
+    return at;
+}
+
 // The character that starts at byte `position` (< text.size()), where a malformed or
 // truncated sequence yields the replacement character over one byte, so a scan always
 // moves on.
