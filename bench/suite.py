@@ -22,13 +22,15 @@ import pyperf
 
 import documents
 from agreement import check_contenders_agree
+import instructions as counting
 from cases import MESH, RELEASE, document_sources, reference_data
 from report import MEMORY_CONTENDERS, MEMORY_WORKLOADS, tables, text_table, write_json, write_markdown, write_plot
 from targets import judge
 
 BENCH = Path(__file__).resolve().parent
-FULL = {"size": 1_000_000, "pyperf": ["--processes", "6", "--values", "3", "--warmups", "1"]}
-QUICK = {"size": 20_000, "pyperf": ["--debug-single-value"]}
+FULL = {"size": 1_000_000, "pyperf": ["--processes", "6", "--values", "3", "--warmups", "1"],
+        "rounds": counting.ROUNDS}
+QUICK = {"size": 20_000, "pyperf": ["--debug-single-value"], "rounds": counting.QUICK_ROUNDS}
 
 
 def run_timings(settings, scratch, release_python):
@@ -65,6 +67,21 @@ def run_memory(count, release_python):
     return figures
 
 
+def run_instructions(rounds, release_python):
+    """Instructions per call of the calls without JSON; empty, said by name, without callgrind."""
+    reason = counting.unavailable()
+    if reason:
+        print(f"SKIPPED instruction counts of {', '.join(w.name for w in counting.counted_workloads())}: {reason}")
+        return {}
+    runs = [(sys.executable, contender, contender) for contender in counting.COUNTED]
+    if release_python:
+        runs.append((release_python, MESH, RELEASE))
+    counts = counting.count_all(runs, rounds)
+    for name, count in counts.items():
+        print(f"{name}: {count:.0f} instructions per call", flush=True)
+    return counts
+
+
 def machine():
     cpu = platform.processor() or platform.machine()
     try:
@@ -91,13 +108,14 @@ def main():
         results.mkdir(parents=True, exist_ok=True)
         timings = run_timings(settings, Path(scratch), args.release_python)
         memory_figures = run_memory(settings["size"], args.release_python)
+        instructions = run_instructions(settings["rounds"], args.release_python)
 
         times = {name: figures["median_s"] for name, figures in timings.items()}
         memory = {(f["workload"], f["contender"]): f["bytes_per_item"] for f in memory_figures}
-        verdicts = judge(times, memory)
+        verdicts = judge(times, memory, instructions)
         about = machine()
         print()
-        print(tables(times, memory, verdicts, text_table))
+        print(tables(times, memory, instructions, verdicts, text_table))
         write_json(results / "latest.json", {
             "generated": datetime.now(timezone.utc).isoformat(timespec="seconds"),
             "quick": args.quick,
@@ -105,9 +123,10 @@ def main():
             "settings": settings,
             "timings": timings,
             "memory": memory_figures,
+            "instructions_per_call": instructions,
             "targets": [verdict.as_dict() for verdict in verdicts],
         })
-        write_markdown(results / "latest.md", times, memory, verdicts, about)
+        write_markdown(results / "latest.md", times, memory, instructions, verdicts, about)
         write_plot(results / "latest.png", times, memory)
         print(f"\nwrote {results}/latest.json, latest.md and latest.png")
 

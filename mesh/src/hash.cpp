@@ -108,8 +108,15 @@ std::uint64_t siphash13(std::string_view text, SipKey key) {
 
 }  // namespace
 
-std::size_t SeededHash::operator()(std::string_view text) const noexcept {
-    return static_cast<std::size_t>(siphash13(text, process_key));
+std::uint64_t keyed_hash(std::string_view text) noexcept { return siphash13(text, process_key); }
+
+// The finaliser of a 64-bit multiply-xorshift mixer around the key: every bit of the
+// result depends on every bit of the hash and of k0.
+std::uint64_t keyed_mix(std::uint64_t hash) noexcept {
+    std::uint64_t x = hash ^ process_key.k0;
+    x = (x ^ (x >> 33)) * 0xff51afd7ed558ccdULL;
+    x = (x ^ (x >> 33)) * 0xc4ceb9fe1a85ec53ULL;
+    return (x ^ (x >> 33)) + process_key.k1;
 }
 
 }  // namespace orvel
