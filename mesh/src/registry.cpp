@@ -66,6 +66,12 @@ Result<PendingChange> AgentRegistry::register_agent(std::string_view agent_type,
 }
 
 Result<void> AgentRegistry::deregister_agent(HashedText agent_id) {
+    // Deregistering an unknown agent is common and needs no exclusive hold, which costs more.
+    {
+        auto table = table_.read();
+        if (!table) return poisoned();
+        if (!(*table)->agents.contains(agent_id)) return {};
+    }
     auto table = table_.write();
     if (!table) return poisoned();
     fault::point("registry.deregister");

@@ -1,13 +1,10 @@
 #include "python/key_hash.hpp"
 
-#include "hash.hpp"
-
 namespace orvel::python {
-namespace {
 
-// The hash slot of `str` itself: a subclass's own __hash__ is Python code whose answer
-// could differ between equal texts, so it is passed by.
 hashfunc interpreter_str_hash = nullptr;
+
+namespace {
 
 // sys.<group>.<field>, or null with an exception set.
 PyObject* sys_field(const char* group, const char* field) {
@@ -41,17 +38,6 @@ bool choose_key_hash() {
     if (!interpreter_hash_is_keyed(keyed)) return false;
     interpreter_str_hash =
         keyed ? reinterpret_cast<hashfunc>(PyType_GetSlot(&PyUnicode_Type, Py_tp_hash)) : nullptr;
-    return true;
-}
-
-bool key_hash(PyObject* object, std::string_view text, std::uint64_t& hash) {
-    if (!interpreter_str_hash) {
-        hash = keyed_hash(text);
-        return true;
-    }
-    const Py_hash_t made = interpreter_str_hash(object);
-    if (made == -1) return false;
-    hash = keyed_mix(static_cast<std::uint64_t>(made));
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "hash.hpp"
 #include "python/python.hpp"
 
 namespace orvel::python {
@@ -15,8 +16,22 @@ namespace orvel::python {
 // with an exception set when sys cannot be read.
 bool choose_key_hash();
 
+// The hash slot of `str` itself, once choose_key_hash() has chosen the interpreter's hash;
+// else null. A subclass's own __hash__ is Python code whose answer could differ between
+// equal texts, so it is passed by.
+extern hashfunc interpreter_str_hash;
+
 // The hash of `object`, a `str` (or subclass) whose UTF-8 text is `text`. False with an
-// exception set when the interpreter fails to hash it.
-bool key_hash(PyObject* object, std::string_view text, std::uint64_t& hash);
+// exception set when the interpreter fails to hash it. Inline: every key of every call.
+inline bool key_hash(PyObject* object, std::string_view text, std::uint64_t& hash) {
+    if (!interpreter_str_hash) {
+        hash = keyed_hash(text);
+        return true;
+    }
+    const Py_hash_t made = interpreter_str_hash(object);
+    if (made == -1) return false;
+    hash = keyed_mix(static_cast<std::uint64_t>(made));
+    return true;
+}
 
 }  // namespace orvel::python
