@@ -18,11 +18,6 @@
 namespace orvel {
 namespace {
 
-struct SipKey {
-    std::uint64_t k0;
-    std::uint64_t k1;
-};
-
 // Fills `bytes` from the operating system's random source; false when it cannot.
 bool read_os_random(unsigned char* bytes, std::size_t size) {
 #if defined(_WIN32)
@@ -54,7 +49,11 @@ SipKey draw_key() {
     return key;
 }
 
+}  // namespace
+
 const SipKey process_key = draw_key();
+
+namespace {
 
 constexpr std::uint64_t rotl(std::uint64_t x, int bits) { return (x << bits) | (x >> (64 - bits)); }
 
@@ -110,13 +109,5 @@ std::uint64_t siphash13(std::string_view text, SipKey key) {
 
 std::uint64_t keyed_hash(std::string_view text) noexcept { return siphash13(text, process_key); }
 
-// The finaliser of a 64-bit multiply-xorshift mixer around the key: every bit of the
-// result depends on every bit of the hash and of k0.
-std::uint64_t keyed_mix(std::uint64_t hash) noexcept {
-    std::uint64_t x = hash ^ process_key.k0;
-    x = (x ^ (x >> 33)) * 0xff51afd7ed558ccdULL;
-    x = (x ^ (x >> 33)) * 0xc4ceb9fe1a85ec53ULL;
-    return (x ^ (x >> 33)) + process_key.k1;
-}
 
 }  // namespace orvel

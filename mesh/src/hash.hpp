@@ -12,11 +12,27 @@
 
 namespace orvel {
 
+struct SipKey {
+    std::uint64_t k0;
+    std::uint64_t k1;
+};
+
+// Drawn from the OS random source once per process.
+extern const SipKey process_key;
+
 // SipHash-1-3 of the text under this process's key.
 std::uint64_t keyed_hash(std::string_view text) noexcept;
+
 // A hash already made from a text, unpredictable without the secret it was made with,
-// mixed with this process's key: seeing the given hashes does not tell where keys land.
-std::uint64_t keyed_mix(std::uint64_t hash) noexcept;
+// mixed with this process's key, so that seeing the given hashes does not tell where keys
+// land: a 64-bit multiply-xorshift finaliser around k0, each bit of the result depending on
+// every bit of both. Inline, as it runs for every key of every call.
+inline std::uint64_t keyed_mix(std::uint64_t hash) noexcept {
+    std::uint64_t x = hash ^ process_key.k0;
+    x = (x ^ (x >> 33)) * 0xff51afd7ed558ccdULL;
+    x = (x ^ (x >> 33)) * 0xc4ceb9fe1a85ec53ULL;
+    return (x ^ (x >> 33)) + process_key.k1;
+}
 
 struct SeededHash {
     using is_transparent = void;
