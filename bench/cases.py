@@ -120,6 +120,12 @@ def calls_timer(function, *args):
     return lambda loops: _calls(function, args, loops)
 
 
+def call_timer(call):
+    """calls_timer of a bound call and its arguments as a small case gives them."""
+    function, args = call
+    return calls_timer(function, *args)
+
+
 # Small calls. Each prepares one contender and gives the bound call with its arguments;
 # the floor is the C builtin of the same shape on a dict doing the same lookup.
 
@@ -215,7 +221,7 @@ class Workload:
 
 
 def _json_free(name, call):
-    return Workload(f"small/{name}", CONTENDERS, lambda contender, size: calls_timer(*call(contender)), call)
+    return Workload(f"small/{name}", CONTENDERS, lambda contender, size: call_timer(call(contender)), call)
 
 
 def _with_json(name, prepare, contenders=(MESH, REFERENCE, ORJSON)):
@@ -256,7 +262,7 @@ WORKLOADS = (
     _json_free("deregister_agent_miss", small_deregister_agent_miss),
     _json_free("get_migration_miss", small_get_migration_miss),
     # Hands back JSON text, so it is a JSON call; its floor is shown without a target.
-    _with_json("state_get_small", lambda contender: calls_timer(*small_state_get(contender)), CONTENDERS),
+    _with_json("state_get_small", lambda contender: call_timer(small_state_get(contender)), CONTENDERS),
     _with_json("register_deregister", small_register_deregister),
     _with_json("route_agent_call", small_route_agent_call),
     _with_json("publish_small", small_publish),

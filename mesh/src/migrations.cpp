@@ -107,16 +107,15 @@ Result<PendingChange> MigrationEngine::rollback(HashedText variable) {
     return replace(std::move(*table), found->second, std::move(rolled_back));
 }
 
+// The copy is made only once found: a miss does not even make an empty record.
 Result<std::optional<std::string>> MigrationEngine::get(HashedText variable) {
-    MigrationState copy;
-    {
-        auto table = table_.read();
-        if (!table) return poisoned();
-        fault::point("migrations.get");
-        auto found = (*table)->find(variable);
-        if (found == (*table)->end()) return std::optional<std::string>();
-        copy = found->second;
-    }
+    auto table = table_.read();
+    if (!table) return poisoned();
+    fault::point("migrations.get");
+    auto found = (*table)->find(variable);
+    if (found == (*table)->end()) return std::optional<std::string>();
+    const MigrationState copy = found->second;
+    table.reset();
     return std::optional<std::string>(to_json(copy));
 }
 

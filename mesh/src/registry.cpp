@@ -83,18 +83,17 @@ Result<void> AgentRegistry::deregister_agent(HashedText agent_id) {
     return {};
 }
 
+// The copy is made only once found: a miss does not even clear room for one.
 Result<std::optional<std::string>> AgentRegistry::get_agent(HashedText agent_id) {
-    std::optional<AgentEntry> entry;
-    {
-        auto table = table_.read();
-        if (!table) return poisoned();
-        fault::point("registry.get");
-        auto found = (*table)->agents.find(agent_id);
-        if (found == (*table)->agents.end()) return std::optional<std::string>();
-        entry = copy_entry(found->first.text, found->second);
-    }
+    auto table = table_.read();
+    if (!table) return poisoned();
+    fault::point("registry.get");
+    auto found = (*table)->agents.find(agent_id);
+    if (found == (*table)->agents.end()) return std::optional<std::string>();
+    const AgentEntry entry = copy_entry(found->first.text, found->second);
+    table.reset();
     std::string text;
-    append_json(text, *entry);
+    append_json(text, entry);
     return std::optional<std::string>(std::move(text));
 }
 
