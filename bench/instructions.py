@@ -25,8 +25,11 @@ from time import process_time
 from cases import FLOOR, KEY, MESH, REFERENCE, WORKLOADS, _calls, workload_named
 
 SCRIPT = Path(__file__).resolve()
+# Rounds of ten calls. What else differs between the two runs of a count (setup over tables
+# in a random order: a few hundred thousand instructions at most) is then a couple of
+# instructions per call, or about ten in a quick run.
 ROUNDS = 20_000
-QUICK_ROUNDS = 2_000
+QUICK_ROUNDS = 5_000
 COLLECTED = re.compile(r"Collected\s*:\s*(\d+)")
 # Ours, the C builtin of the same lookup and the plain-Python reference.
 COUNTED = (MESH, FLOOR, REFERENCE)

@@ -1,5 +1,6 @@
 """The benchmark suite: every contender on every workload in one run, a table of the
-targets, and the raw figures.
+targets, and the raw figures. The calls without JSON are also counted in instructions by
+callgrind (bench/instructions.py), skipped by name when valgrind is missing.
 
     python bench/suite.py            full run; writes bench/results/latest.{json,md,png}
     python bench/suite.py --quick    tiny sizes and one value per case, written to a
