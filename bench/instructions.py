@@ -22,7 +22,7 @@ from itertools import repeat
 from pathlib import Path
 from time import process_time
 
-from cases import FLOOR, KEY, MESH, REFERENCE, WORKLOADS, _calls, workload_named
+from cases import FLOOR, KEY, MESH, REFERENCE, WORKLOADS, calls_timer, workload_named
 
 SCRIPT = Path(__file__).resolve()
 # Rounds of ten calls. What else differs between the two runs of a count (setup over tables
@@ -63,7 +63,7 @@ def worker(workload_name, contender, body, rounds):
     if body == "idle":
         idle(rounds)
     else:
-        _calls(function, args, rounds)
+        calls_timer(function, *args)(rounds)
 
 
 def run_counted(python, workload_name, contender, body, rounds):
