@@ -46,6 +46,7 @@ RELEASE = "orvel_mesh_release"
 KEY = "user:0000042"
 SMALL_VALUE = '{"name":"ada","n":42,"tags":["a","b"]}'
 AGENT = "agent-0000042"
+VARIABLE = "orders.Counts"
 PAYLOAD = '{"order":7}'
 
 
@@ -119,39 +120,77 @@ def calls_timer(function, *args):
     return lambda loops: _calls(function, args, loops)
 
 
-# Small calls. Each prepares one contender; the floor is the C builtin of
-# the same shape on a dict.
+def call_timer(call):
+    """calls_timer of a bound call and its arguments as a small case gives them."""
+    function, args = call
+    return calls_timer(function, *args)
+
+
+# Small calls. Each prepares one contender and gives the bound call with its arguments;
+# the floor is the C builtin of the same shape on a dict doing the same lookup.
 
 def small_state_exists_hit(name):
     if name == FLOOR:
-        return calls_timer({KEY: SMALL_VALUE}.__contains__, KEY)
+        return {KEY: SMALL_VALUE}.__contains__, (KEY,)
     mesh = new_contender(name)
     mesh.state_set(KEY, SMALL_VALUE)
-    return calls_timer(mesh.state_exists, KEY)
+    return mesh.state_exists, (KEY,)
 
 
 def small_state_exists_miss(name):
     if name == FLOOR:
-        return calls_timer({KEY: SMALL_VALUE}.__contains__, "user:missing")
+        return {KEY: SMALL_VALUE}.__contains__, ("user:missing",)
     mesh = new_contender(name)
     mesh.state_set(KEY, SMALL_VALUE)
-    return calls_timer(mesh.state_exists, "user:missing")
+    return mesh.state_exists, ("user:missing",)
 
 
 def small_state_get(name):
     if name == FLOOR:
-        return calls_timer({KEY: SMALL_VALUE}.get, KEY)
+        return {KEY: SMALL_VALUE}.get, (KEY,)
     mesh = new_contender(name)
     mesh.state_set(KEY, SMALL_VALUE)
-    return calls_timer(mesh.state_get, KEY)
+    return mesh.state_get, (KEY,)
+
+
+def small_state_get_miss(name):
+    if name == FLOOR:
+        return {KEY: SMALL_VALUE}.get, ("user:missing",)
+    mesh = new_contender(name)
+    mesh.state_set(KEY, SMALL_VALUE)
+    return mesh.state_get, ("user:missing",)
+
+
+def small_state_delete_miss(name):
+    if name == FLOOR:
+        return {KEY: SMALL_VALUE}.pop, ("user:missing", None)
+    mesh = new_contender(name)
+    mesh.state_set(KEY, SMALL_VALUE)
+    return mesh.state_delete, ("user:missing",)
 
 
 def small_get_agent_miss(name):
     if name == FLOOR:
-        return calls_timer({AGENT: None}.get, "agent-missing")
+        return {AGENT: None}.get, ("agent-missing",)
     mesh = new_contender(name)
     mesh.register_agent("Worker", AGENT)
-    return calls_timer(mesh.get_agent, "agent-missing")
+    return mesh.get_agent, ("agent-missing",)
+
+
+def small_deregister_agent_miss(name):
+    if name == FLOOR:
+        return {AGENT: None}.pop, ("agent-missing", None)
+    mesh = new_contender(name)
+    mesh.register_agent("Worker", AGENT)
+    return mesh.deregister_agent, ("agent-missing",)
+
+
+def small_get_migration_miss(name):
+    if name == FLOOR:
+        return {VARIABLE: None}.get, ("orders.Missing",)
+    mesh = new_contender(name)
+    mesh.start_migration(VARIABLE, "sqlite", "redis")
+    return mesh.get_migration, ("orders.Missing",)
 
 
 def small_register_deregister(name):
@@ -175,15 +214,18 @@ class Workload:
     name: str
     contenders: tuple
     prepare: object  # (contender name, size) -> run(loops) giving CPU seconds
-    json_free: bool = False  # whether the call takes and gives no JSON text, so the floor target applies
+    # For a call that takes and gives no JSON text: (contender name) -> (bound call, arguments),
+    # whose instructions are counted beside its time.
+    call: object = None
     inner: int = 10  # calls in one round of the timed loop
 
 
-def _small(name, prepare, json_free, floor=None):
-    """`floor`: whether a C builtin of the same shape exists; by default only for the calls
-    that involve no JSON."""
-    contenders = CONTENDERS if (json_free if floor is None else floor) else (MESH, REFERENCE, ORJSON)
-    return Workload(f"small/{name}", contenders, lambda contender, size: prepare(contender), json_free)
+def _json_free(name, call):
+    return Workload(f"small/{name}", CONTENDERS, lambda contender, size: call_timer(call(contender)), call)
+
+
+def _with_json(name, prepare, contenders=(MESH, REFERENCE, ORJSON)):
+    return Workload(f"small/{name}", contenders, lambda contender, size: prepare(contender))
 
 
 def read_document(document):
@@ -212,14 +254,18 @@ def _state_keys(contender, size):
 
 
 WORKLOADS = (
-    _small("state_exists_hit", small_state_exists_hit, True),
-    _small("state_exists_miss", small_state_exists_miss, True),
+    _json_free("state_exists_hit", small_state_exists_hit),
+    _json_free("state_exists_miss", small_state_exists_miss),
+    _json_free("state_get_miss", small_state_get_miss),
+    _json_free("state_delete_miss", small_state_delete_miss),
+    _json_free("get_agent_miss", small_get_agent_miss),
+    _json_free("deregister_agent_miss", small_deregister_agent_miss),
+    _json_free("get_migration_miss", small_get_migration_miss),
     # Hands back JSON text, so it is a JSON call; its floor is shown without a target.
-    _small("state_get_small", small_state_get, False, floor=True),
-    _small("get_agent_miss", small_get_agent_miss, True),
-    _small("register_deregister", small_register_deregister, False),
-    _small("route_agent_call", small_route_agent_call, False),
-    _small("publish_small", small_publish, False),
+    _with_json("state_get_small", lambda contender: call_timer(small_state_get(contender)), CONTENDERS),
+    _with_json("register_deregister", small_register_deregister),
+    _with_json("route_agent_call", small_route_agent_call),
+    _with_json("publish_small", small_publish),
     *(_canonicalise(document) for document in DOCUMENTS),
     Workload("state_keys/10_of_many", (MESH, REFERENCE), _state_keys),
 )

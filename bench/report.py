@@ -2,13 +2,15 @@
 
 import json
 
-from cases import CONTENDERS, MESH, ORJSON, REFERENCE, RELEASE, WORKLOADS
+from cases import CONTENDERS, FLOOR, MESH, ORJSON, REFERENCE, RELEASE, WORKLOADS
+from instructions import EMPTY_LAMBDA, counted_workloads
 
 MEMORY_WORKLOADS = ("agents", "state", "topics")
 MEMORY_CONTENDERS = (MESH, REFERENCE, ORJSON)
 # The tables' columns: the release build's figures, when measured, beside the GCC build's.
 TIME_COLUMNS = (MESH, RELEASE, *CONTENDERS[1:])
 MEMORY_COLUMNS = (MESH, RELEASE, *MEMORY_CONTENDERS[1:])
+INSTRUCTION_COLUMNS = (MESH, RELEASE, FLOOR, REFERENCE)
 COLOURS = {MESH: "tab:blue", REFERENCE: "tab:orange", ORJSON: "tab:green", "floor": "tab:grey"}
 
 
@@ -32,12 +34,23 @@ def memory_rows(memory):
             for workload in MEMORY_WORKLOADS]
 
 
+def instruction_rows(instructions):
+    rows = [[workload.name, *(f"{instructions[key]:.0f}" if (key := f"{workload.name}/{contender}") in instructions
+                              else "" for contender in INSTRUCTION_COLUMNS)]
+            for workload in counted_workloads()]
+    empty = instructions.get(f"small/{EMPTY_LAMBDA}/{EMPTY_LAMBDA}")
+    if empty is not None:
+        rows.append(["(an empty lambda's call, for scale)", f"{empty:.0f}", "", "", ""])
+    return rows
+
+
 def verdict_rows(verdicts):
     return [[v.workload, v.measure, f"{v.value:.3g}", v.target, "met" if v.met else "MISSED"] for v in verdicts]
 
 
 TIME_HEADER = ["workload (time per call)", *TIME_COLUMNS]
 MEMORY_HEADER = ["workload (resident per item)", *MEMORY_COLUMNS]
+INSTRUCTION_HEADER = ["workload (instructions per call)", *INSTRUCTION_COLUMNS]
 VERDICT_HEADER = ["workload", "ratio", "measured", "target", ""]
 
 
@@ -55,22 +68,25 @@ def markdown_table(header, rows):
     return "\n".join(lines)
 
 
-def tables(times, memory, verdicts, render):
+def tables(times, memory, instructions, verdicts, render):
     return "\n\n".join((
         render(VERDICT_HEADER, verdict_rows(verdicts)),
         render(TIME_HEADER, time_rows(times)),
+        *((render(INSTRUCTION_HEADER, instruction_rows(instructions)),) if instructions else ()),
         render(MEMORY_HEADER, memory_rows(memory)),
     ))
 
 
-def write_markdown(path, times, memory, verdicts, machine):
+def write_markdown(path, times, memory, instructions, verdicts, machine):
     met = sum(v.met for v in verdicts)
     path.write_text(
         f"Targets met: {met} of {len(verdicts)}. Times are the median CPU time per call over "
         f"all pyperf values; memory is the growth of the resident set per item, one fresh "
-        f"process per contender. The floor's target applies to the calls that take and give no "
-        f"JSON text. Machine: {machine['cpu']}, Python {machine['python']}.\n\n"
-        + tables(times, memory, verdicts, markdown_table) + "\n",
+        f"process per contender. The calls that take and give no JSON text are judged by the "
+        f"instructions a call costs its caller (callgrind, above an empty loop), against the C "
+        f"builtin doing the same lookup on a dict (the floor) and the plain-Python reference. "
+        f"Machine: {machine['cpu']}, Python {machine['python']}.\n\n"
+        + tables(times, memory, instructions, verdicts, markdown_table) + "\n",
         encoding="utf-8")
 
 

@@ -1,5 +1,6 @@
 """The benchmark suite: every contender on every workload in one run, a table of the
-targets, and the raw figures.
+targets, and the raw figures. The calls without JSON are also counted in instructions by
+callgrind (bench/instructions.py), skipped by name when valgrind is missing.
 
     python bench/suite.py            full run; writes bench/results/latest.{json,md,png}
     python bench/suite.py --quick    tiny sizes and one value per case, written to a
@@ -23,6 +24,7 @@ from pathlib import Path
 import pyperf
 
 import documents
+import instructions as counting
 import throughput
 from agreement import check_contenders_agree
 from cases import MESH, RELEASE, document_sources, reference_data
@@ -30,8 +32,9 @@ from report import MEMORY_CONTENDERS, MEMORY_WORKLOADS, tables, text_table, writ
 from targets import judge, judge_json
 
 BENCH = Path(__file__).resolve().parent
-FULL = {"size": 1_000_000, "pyperf": ["--processes", "6", "--values", "3", "--warmups", "1"]}
-QUICK = {"size": 20_000, "pyperf": ["--debug-single-value"]}
+FULL = {"size": 1_000_000, "pyperf": ["--processes", "6", "--values", "3", "--warmups", "1"],
+        "rounds": counting.ROUNDS}
+QUICK = {"size": 20_000, "pyperf": ["--debug-single-value"], "rounds": counting.QUICK_ROUNDS}
 
 
 def run_timings(settings, scratch, release_python):
@@ -68,6 +71,21 @@ def run_memory(count, release_python):
     return figures
 
 
+def run_instructions(rounds, release_python):
+    """Instructions per call of the calls without JSON; empty, said by name, without callgrind."""
+    reason = counting.unavailable()
+    if reason:
+        print(f"SKIPPED instruction counts of {', '.join(w.name for w in counting.counted_workloads())}: {reason}")
+        return {}
+    runs = [(sys.executable, contender, contender) for contender in counting.COUNTED]
+    if release_python:
+        runs.append((release_python, MESH, RELEASE))
+    counts = counting.count_all(runs, rounds)
+    for name, count in counts.items():
+        print(f"{name}: {count:.0f} instructions per call", flush=True)
+    return counts
+
+
 def machine():
     cpu = platform.processor() or platform.machine()
     try:
@@ -96,13 +114,14 @@ def main():
         timings = run_timings(settings, Path(scratch), args.release_python)
         memory_figures = run_memory(settings["size"], args.release_python)
         reading = throughput.run(args.json_throughput, args.quick) if args.json_throughput else {}
+        instructions = run_instructions(settings["rounds"], args.release_python)
 
         times = {name: figures["median_s"] for name, figures in timings.items()}
         memory = {(f["workload"], f["contender"]): f["bytes_per_item"] for f in memory_figures}
-        verdicts = judge(times, memory) + judge_json(times, reading)
+        verdicts = judge(times, memory, instructions) + judge_json(times, reading)
         about = machine()
         print()
-        print(tables(times, memory, verdicts, text_table))
+        print(tables(times, memory, instructions, verdicts, text_table))
         write_json(results / "latest.json", {
             "generated": datetime.now(timezone.utc).isoformat(timespec="seconds"),
             "quick": args.quick,
@@ -111,9 +130,10 @@ def main():
             "timings": timings,
             "memory": memory_figures,
             "json_throughput": reading,
+            "instructions_per_call": instructions,
             "targets": [verdict.as_dict() for verdict in verdicts],
         })
-        write_markdown(results / "latest.md", times, memory, verdicts, about)
+        write_markdown(results / "latest.md", times, memory, instructions, verdicts, about)
         write_plot(results / "latest.png", times, memory)
         print(f"\nwrote {results}/latest.json, latest.md and latest.png")
 

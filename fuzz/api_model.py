@@ -384,11 +384,13 @@ class Session:
 # site, component, whether the site holds the lock exclusively, the call that reaches it
 FAULTS = (
     ("registry.register", "registry", True, lambda s: s.mesh.register_agent("T", "fault-new")),
-    ("registry.deregister", "registry", True, lambda s: s.mesh.deregister_agent("a")),
+    # A delete takes its exclusive hold only for what is there: "a" is made first.
+    ("registry.deregister", "registry", True,
+     lambda s: (s.mesh.get_agent("a") or s.mesh.register_agent("T", "a"), s.mesh.deregister_agent("a"))),
     ("registry.set_status", "registry", True, lambda s: s.mesh.update_agent_status("a", "idle")),
     ("registry.get", "registry", False, lambda s: s.mesh.get_agent("a")),
     ("state.set", "state", True, lambda s: s.mesh.state_set("a", "1")),
-    ("state.remove", "state", True, lambda s: s.mesh.state_delete("a")),
+    ("state.remove", "state", True, lambda s: (s.mesh.state_set("a", "1"), s.mesh.state_delete("a"))),
     ("state.get", "state", False, lambda s: s.mesh.state_get("a")),
     ("migrations.start", "migrations", True, lambda s: s.mesh.start_migration("a", "x", "y")),
     ("migrations.advance", "migrations", True, lambda s: s.mesh.advance_migration("a")),

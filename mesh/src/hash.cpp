@@ -18,11 +18,6 @@
 namespace orvel {
 namespace {
 
-struct SipKey {
-    std::uint64_t k0;
-    std::uint64_t k1;
-};
-
 // Fills `bytes` from the operating system's random source; false when it cannot.
 bool read_os_random(unsigned char* bytes, std::size_t size) {
 #if defined(_WIN32)
@@ -54,7 +49,11 @@ SipKey draw_key() {
     return key;
 }
 
+}  // namespace
+
 const SipKey process_key = draw_key();
+
+namespace {
 
 constexpr std::uint64_t rotl(std::uint64_t x, int bits) { return (x << bits) | (x >> (64 - bits)); }
 
@@ -108,8 +107,7 @@ std::uint64_t siphash13(std::string_view text, SipKey key) {
 
 }  // namespace
 
-std::size_t SeededHash::operator()(std::string_view text) const noexcept {
-    return static_cast<std::size_t>(siphash13(text, process_key));
-}
+std::uint64_t keyed_hash(std::string_view text) noexcept { return siphash13(text, process_key); }
+
 
 }  // namespace orvel

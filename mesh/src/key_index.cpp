@@ -61,18 +61,32 @@ void KeyIndex::erase(std::string_view key) {
     }
 }
 
+// Counted first, so that the list is made at its size: growing it copy by copy would
+// allocate and move its texts again at every doubling. The second walk copies as many keys
+// as the first counted, from the same place, comparing nothing.
 std::vector<std::string> KeyIndex::starting_with(std::string_view prefix) const {
-    std::vector<std::string> keys;
     const std::size_t first = run_for(prefix);
-    for (std::size_t index = first; index < runs_.size(); ++index) {
-        const Run& run = runs_[index];
-        // Every key after the first run is above the prefix already.
-        auto key = index == first ? std::lower_bound(run.begin(), run.end(), prefix, key_below) : run.begin();
-        for (; key != run.end(); ++key) {
-            if (!std::string_view(**key).starts_with(prefix)) return keys;
-            keys.emplace_back(**key);
+    if (first == runs_.size()) return {};
+    const auto start = std::lower_bound(runs_[first].begin(), runs_[first].end(), prefix, key_below);
+    // Calls more(key) for the keys from the first match on, in order, while it says to.
+    const auto walk = [&](auto more) {
+        auto key = start;
+        for (std::size_t index = first; index < runs_.size(); ++index) {
+            if (index != first) key = runs_[index].begin();
+            for (; key != runs_[index].end(); ++key) {
+                if (!more(**key)) return;
+            }
         }
-    }
+    };
+    std::size_t count = 0;
+    walk([&](const std::string& key) { return std::string_view(key).starts_with(prefix) && ++count; });
+    std::vector<std::string> keys;
+    if (count == 0) return keys;
+    keys.reserve(count);
+    walk([&](const std::string& key) {
+        keys.push_back(key);
+        return keys.size() < count;
+    });
     return keys;
 }
 

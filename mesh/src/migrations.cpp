@@ -43,21 +43,21 @@ PendingChange MigrationEngine::replace(WriteGuard<Table> table, MigrationState& 
                          [&record, changed = std::move(changed)](Table&) mutable { record = std::move(changed); });
 }
 
-Result<PendingChange> MigrationEngine::start(std::string_view variable_name, std::string_view source_backend,
+Result<PendingChange> MigrationEngine::start(HashedText variable, std::string_view source_backend,
                                              std::string_view target_backend) {
     auto table = table_.write();
     if (!table) return poisoned();
     fault::point("migrations.start");
     Table& records = **table;
-    auto found = records.find(variable_name);
+    auto found = records.find(variable);
     if (found != records.end() && !complete(found->second)) {
         const MigrationState& active = found->second;
-        return MeshError::migration("Migration for '" + std::string(variable_name) + "' already in progress at stage " +
+        return MeshError::migration("Migration for '" + std::string(variable.text) + "' already in progress at stage " +
                                     std::to_string(static_cast<unsigned>(active.stage)) + " (" +
                                     std::string(stage_name(active.stage)) + ")");
     }
     MigrationState started;
-    started.variable_name = variable_name;
+    started.variable_name = variable.text;
     started.source_backend = source_backend;
     started.target_backend = target_backend;
     started.stage = MigrationStage::ShadowWrite;
@@ -67,21 +67,21 @@ Result<PendingChange> MigrationEngine::start(std::string_view variable_name, std
     if (found != records.end()) return replace(std::move(*table), found->second, std::move(started));
 
     std::string text = to_json(started);
-    auto record = detached_entry<MigrationState>(std::string(variable_name), std::move(started));
+    auto record = detached_entry<MigrationState>(variable, std::move(started));
     reserve_one_more(records);
     return PendingChange(std::move(*table), std::move(text),
                          [record = std::move(record)](Table& changed) mutable { changed.insert(std::move(record)); });
 }
 
-Result<PendingChange> MigrationEngine::advance(std::string_view variable_name, std::uint64_t discrepancy_count,
+Result<PendingChange> MigrationEngine::advance(HashedText variable, std::uint64_t discrepancy_count,
                                                std::uint64_t keys_migrated) {
     auto table = table_.write();
     if (!table) return poisoned();
     fault::point("migrations.advance");
-    auto found = (*table)->find(variable_name);
-    if (found == (*table)->end()) return not_in_progress(variable_name);
+    auto found = (*table)->find(variable);
+    if (found == (*table)->end()) return not_in_progress(variable.text);
     if (complete(found->second)) {
-        return MeshError::migration("Migration for '" + std::string(variable_name) + "' is already complete");
+        return MeshError::migration("Migration for '" + std::string(variable.text) + "' is already complete");
     }
     MigrationState advanced = found->second;
     advanced.stage = next(advanced.stage);
@@ -91,12 +91,12 @@ Result<PendingChange> MigrationEngine::advance(std::string_view variable_name, s
     return replace(std::move(*table), found->second, std::move(advanced));
 }
 
-Result<PendingChange> MigrationEngine::rollback(std::string_view variable_name) {
+Result<PendingChange> MigrationEngine::rollback(HashedText variable) {
     auto table = table_.write();
     if (!table) return poisoned();
     fault::point("migrations.rollback");
-    auto found = (*table)->find(variable_name);
-    if (found == (*table)->end()) return not_in_progress(variable_name);
+    auto found = (*table)->find(variable);
+    if (found == (*table)->end()) return not_in_progress(variable.text);
     if (found->second.stage == MigrationStage::Idle) {
         return MeshError::migration("Already at initial stage \u2014 cannot roll back further");
     }
@@ -107,16 +107,15 @@ Result<PendingChange> MigrationEngine::rollback(std::string_view variable_name) 
     return replace(std::move(*table), found->second, std::move(rolled_back));
 }
 
-Result<std::optional<std::string>> MigrationEngine::get(std::string_view variable_name) {
-    MigrationState copy;
-    {
-        auto table = table_.read();
-        if (!table) return poisoned();
-        fault::point("migrations.get");
-        auto found = (*table)->find(variable_name);
-        if (found == (*table)->end()) return std::optional<std::string>();
-        copy = found->second;
-    }
+// The copy is made only once found: a miss does not even make an empty record.
+Result<std::optional<std::string>> MigrationEngine::get(HashedText variable) {
+    auto table = table_.read();
+    if (!table) return poisoned();
+    fault::point("migrations.get");
+    auto found = (*table)->find(variable);
+    if (found == (*table)->end()) return std::optional<std::string>();
+    const MigrationState copy = found->second;
+    table.reset();
     return std::optional<std::string>(to_json(copy));
 }
 

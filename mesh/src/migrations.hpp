@@ -20,20 +20,20 @@ public:
 
     // Each change gives the changed record's JSON text and is pending until the caller,
     // having taken the text, commits it.
-    Result<PendingChange> start(std::string_view variable_name, std::string_view source_backend,
+    Result<PendingChange> start(HashedText variable, std::string_view source_backend,
                                 std::string_view target_backend);
-    Result<PendingChange> advance(std::string_view variable_name, std::uint64_t discrepancy_count,
+    Result<PendingChange> advance(HashedText variable, std::uint64_t discrepancy_count,
                                   std::uint64_t keys_migrated);
-    Result<PendingChange> rollback(std::string_view variable_name);
+    Result<PendingChange> rollback(HashedText variable);
     // The record's JSON text, written after the lock is released.
-    Result<std::optional<std::string>> get(std::string_view variable_name);
+    Result<std::optional<std::string>> get(HashedText variable);
     Result<std::string> list();
 
     // Records below "done"; never fails, 0 once poisoned.
     std::uint64_t active_count();
 
 private:
-    using Table = StringMap<MigrationState>;
+    using Table = KeyedMap<MigrationState>;
 
     // The record replaced by `changed` once the change is committed.
     static PendingChange replace(WriteGuard<Table> table, MigrationState& record, MigrationState changed);

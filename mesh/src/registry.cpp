@@ -36,7 +36,7 @@ AgentEntry AgentRegistry::copy_entry(std::string_view agent_id, const AgentRecor
             record.registered_at, record.last_active, record.metadata};
 }
 
-Result<PendingChange> AgentRegistry::register_agent(std::string_view agent_type, std::string_view agent_id,
+Result<PendingChange> AgentRegistry::register_agent(std::string_view agent_type, HashedText agent_id,
                                                     std::uint32_t instance,
                                                     std::optional<std::string_view> metadata_json) {
     SharedText metadata = empty_object();
@@ -46,14 +46,14 @@ Result<PendingChange> AgentRegistry::register_agent(std::string_view agent_type,
         if (canonical != empty_object().view()) metadata = SharedText(canonical);
     }
 
-    AgentEntry entry{std::string(agent_id), std::string(agent_type), AgentStatus::Starting, instance, {}, {}, metadata};
+    AgentEntry entry{std::string(agent_id.text), std::string(agent_type), AgentStatus::Starting, instance, {}, {}, metadata};
     auto table = table_.write();
     if (!table) return poisoned();
     fault::point("registry.register");
     auto& agents = (*table)->agents;
-    if (agents.contains(entry.agent_id)) return MeshError::already_registered(entry.agent_id);
+    if (agents.contains(agent_id)) return MeshError::already_registered(entry.agent_id);
     entry.registered_at = entry.last_active = now();
-    auto record = detached_entry<AgentRecord>(entry.agent_id, AgentRecord{entry.agent_type, entry.registered_at,
+    auto record = detached_entry<AgentRecord>(agent_id, AgentRecord{entry.agent_type, entry.registered_at,
                                                                            entry.last_active, std::move(metadata),
                                                                            instance, AgentStatus::Starting});
     reserve_one_more(agents);
@@ -65,7 +65,13 @@ Result<PendingChange> AgentRegistry::register_agent(std::string_view agent_type,
     });
 }
 
-Result<void> AgentRegistry::deregister_agent(std::string_view agent_id) {
+Result<void> AgentRegistry::deregister_agent(HashedText agent_id) {
+    // Deregistering an unknown agent is common and needs no exclusive hold, which costs more.
+    {
+        auto table = table_.read();
+        if (!table) return poisoned();
+        if (!(*table)->agents.contains(agent_id)) return {};
+    }
     auto table = table_.write();
     if (!table) return poisoned();
     fault::point("registry.deregister");
@@ -77,18 +83,17 @@ Result<void> AgentRegistry::deregister_agent(std::string_view agent_id) {
     return {};
 }
 
-Result<std::optional<std::string>> AgentRegistry::get_agent(std::string_view agent_id) {
-    std::optional<AgentEntry> entry;
-    {
-        auto table = table_.read();
-        if (!table) return poisoned();
-        fault::point("registry.get");
-        auto found = (*table)->agents.find(agent_id);
-        if (found == (*table)->agents.end()) return std::optional<std::string>();
-        entry = copy_entry(found->first, found->second);
-    }
+// The copy is made only once found: a miss does not even clear room for one.
+Result<std::optional<std::string>> AgentRegistry::get_agent(HashedText agent_id) {
+    auto table = table_.read();
+    if (!table) return poisoned();
+    fault::point("registry.get");
+    auto found = (*table)->agents.find(agent_id);
+    if (found == (*table)->agents.end()) return std::optional<std::string>();
+    const AgentEntry entry = copy_entry(found->first.text, found->second);
+    table.reset();
     std::string text;
-    append_json(text, *entry);
+    append_json(text, entry);
     return std::optional<std::string>(std::move(text));
 }
 
@@ -109,7 +114,7 @@ Result<std::string> AgentRegistry::list_agents(std::optional<std::string_view> a
             for (const auto& [agent_id, record] : agents) {
                 if (agent_type && record.agent_type != *agent_type) continue;
                 if (wanted_status && record.status != *wanted_status) continue;
-                kept.push_back(copy_entry(agent_id, record));
+                kept.push_back(copy_entry(agent_id.text, record));
             }
         }
     }
@@ -120,17 +125,17 @@ Result<std::string> AgentRegistry::list_agents(std::optional<std::string_view> a
     return text;
 }
 
-Result<void> AgentRegistry::update_agent_status(std::string_view agent_id, AgentStatus status) {
+Result<void> AgentRegistry::update_agent_status(HashedText agent_id, AgentStatus status) {
     auto table = table_.write();
     if (!table) return poisoned();
     fault::point("registry.set_status");
     auto found = (*table)->agents.find(agent_id);
-    if (found == (*table)->agents.end()) return MeshError::agent_not_found({}, std::string(agent_id));
+    if (found == (*table)->agents.end()) return MeshError::agent_not_found({}, std::string(agent_id.text));
     (*table)->set_status(found->second, status, now());
     return {};
 }
 
-Result<bool> AgentRegistry::accepts_calls(std::string_view agent_id) {
+Result<bool> AgentRegistry::accepts_calls(HashedText agent_id) {
     auto table = table_.read();
     if (!table) return poisoned();
     auto found = (*table)->agents.find(agent_id);
@@ -139,16 +144,16 @@ Result<bool> AgentRegistry::accepts_calls(std::string_view agent_id) {
     return status != AgentStatus::Stopped && status != AgentStatus::Error;
 }
 
-Result<PendingChange> AgentRegistry::route_agent_call(std::string_view agent_type, std::string_view agent_id,
+Result<PendingChange> AgentRegistry::route_agent_call(std::string_view agent_type, HashedText agent_id,
                                                       std::string_view method, std::string_view args_json) {
     if (auto error = json::validate(args_json)) return MeshError::serialization(error->text());
     auto routable = accepts_calls(agent_id);
     if (!routable) return routable.error();
-    if (!*routable) return MeshError::agent_not_found(std::string(agent_type), std::string(agent_id));
+    if (!*routable) return MeshError::agent_not_found(std::string(agent_type), std::string(agent_id.text));
 
     std::string descriptor;
     json::ObjectWriter fields(descriptor);
-    json::append_string(fields.field<"agent_id">(), agent_id);
+    json::append_string(fields.field<"agent_id">(), agent_id.text);
     json::append_string(fields.field<"agent_type">(), agent_type);
     json::append_string(fields.field<"method">(), method);
     json::append_string(fields.field<"node">(), local_node);

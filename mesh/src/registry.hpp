@@ -20,14 +20,14 @@ public:
     // Python-facing operations: JSON text in, JSON text out. JSON is read before the lock
     // is taken. A change that gives text back is pending until the caller commits it, having
     // taken the text; other results are written after the lock is released.
-    Result<PendingChange> register_agent(std::string_view agent_type, std::string_view agent_id,
-                                         std::uint32_t instance, std::optional<std::string_view> metadata_json);
-    Result<void> deregister_agent(std::string_view agent_id);
-    Result<std::optional<std::string>> get_agent(std::string_view agent_id);
+    Result<PendingChange> register_agent(std::string_view agent_type, HashedText agent_id, std::uint32_t instance,
+                                         std::optional<std::string_view> metadata_json);
+    Result<void> deregister_agent(HashedText agent_id);
+    Result<std::optional<std::string>> get_agent(HashedText agent_id);
     Result<std::string> list_agents(std::optional<std::string_view> agent_type,
                                     std::optional<std::string_view> status);
-    Result<void> update_agent_status(std::string_view agent_id, AgentStatus status);
-    Result<PendingChange> route_agent_call(std::string_view agent_type, std::string_view agent_id,
+    Result<void> update_agent_status(HashedText agent_id, AgentStatus status);
+    Result<PendingChange> route_agent_call(std::string_view agent_type, HashedText agent_id,
                                            std::string_view method, std::string_view args_json);
 
     // Counts for reporting: never fail, 0 once poisoned. Both are constant time.
@@ -46,7 +46,7 @@ private:
         AgentStatus status = AgentStatus::Starting;
     };
     struct Table {
-        StringMap<AgentRecord> agents;
+        KeyedMap<AgentRecord> agents;
         std::array<std::uint64_t, agent_status_count> by_status{};
 
         // Cannot fail.
@@ -55,7 +55,7 @@ private:
 
     static AgentEntry copy_entry(std::string_view agent_id, const AgentRecord& record);
     // Whether a call may be routed to the agent; fails only when poisoned.
-    Result<bool> accepts_calls(std::string_view agent_id);
+    Result<bool> accepts_calls(HashedText agent_id);
 
     Guarded<Table> table_;
 };

@@ -10,7 +10,7 @@ MeshError poisoned() { return MeshError::state("state lock poisoned"); }
 
 }  // namespace
 
-Result<std::optional<SharedText>> StateStore::get(std::string_view key) {
+Result<std::optional<SharedText>> StateStore::get(HashedText key) {
     auto table = table_.read();
     if (!table) return poisoned();
     fault::point("state.get");
@@ -19,7 +19,7 @@ Result<std::optional<SharedText>> StateStore::get(std::string_view key) {
     return std::optional<SharedText>(found->second);
 }
 
-Result<void> StateStore::set(std::string_view key, std::string_view value_json) {
+Result<void> StateStore::set(HashedText key, std::string_view value_json) {
     std::string_view canonical;
     if (auto error = json::canonicalize(value_json, canonical)) return MeshError::serialization(error->text());
     SharedText value(canonical);
@@ -33,28 +33,34 @@ Result<void> StateStore::set(std::string_view key, std::string_view value_json) 
         found->second = std::move(value);
         return {};
     }
-    auto entry = detached_entry<SharedText>(std::string(key), std::move(value));
+    auto entry = detached_entry<SharedText>(key, std::move(value));
     reserve_one_more(values);
     (*table)->order.reserve_one();
     table->begin_change();
     // The index points at the key inside the table's own entry.
-    (*table)->order.insert(values.insert(std::move(entry)).position->first);
+    (*table)->order.insert(values.insert(std::move(entry)).position->first.text);
     return {};
 }
 
-Result<void> StateStore::remove(std::string_view key) {
+Result<void> StateStore::remove(HashedText key) {
+    // Deleting what is not there is common and needs no exclusive hold, which costs more.
+    {
+        auto table = table_.read();
+        if (!table) return poisoned();
+        if (!(*table)->values.contains(key)) return {};
+    }
     auto table = table_.write();
     if (!table) return poisoned();
     fault::point("state.remove");
     auto found = (*table)->values.find(key);
     if (found == (*table)->values.end()) return {};
     // The index points at the node's key: drop the pointer before the node.
-    (*table)->order.erase(found->first);
+    (*table)->order.erase(found->first.text);
     (*table)->values.erase(found);
     return {};
 }
 
-Result<bool> StateStore::exists(std::string_view key) {
+Result<bool> StateStore::exists(HashedText key) {
     auto table = table_.read();
     if (!table) return poisoned();
     return (*table)->values.contains(key);

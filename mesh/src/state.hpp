@@ -17,11 +17,11 @@ namespace orvel {
 
 class StateStore {
 public:
-    Result<std::optional<SharedText>> get(std::string_view key);
+    Result<std::optional<SharedText>> get(HashedText key);
     // Reads `value_json` before taking the lock; a bad document changes nothing.
-    Result<void> set(std::string_view key, std::string_view value_json);
-    Result<void> remove(std::string_view key);
-    Result<bool> exists(std::string_view key);
+    Result<void> set(HashedText key, std::string_view value_json);
+    Result<void> remove(HashedText key);
+    Result<bool> exists(HashedText key);
     // Keys starting with `prefix`, in ascending byte order.
     Result<std::vector<std::string>> keys(std::string_view prefix);
 
@@ -32,7 +32,7 @@ private:
     // Values are kept as their canonical text. `order` points at the keys owned by the
     // map's nodes, which never move, so a prefix listing walks only its matches.
     struct Table {
-        StringMap<SharedText> values;
+        KeyedMap<SharedText> values;
         KeyIndex order;
     };
     Guarded<Table> table_;

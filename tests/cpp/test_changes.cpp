@@ -41,15 +41,15 @@ std::vector<std::string> shuffled_keys(int count) {
 }
 
 void inserting_with_room_made_allocates_nothing() {
-    StringMap<int> table;
+    KeyedMap<int> table;
     KeyIndex index;
     std::size_t allocating_inserts = 0;
     for (const std::string& key : shuffled_keys(20 * static_cast<int>(KeyIndex::run_capacity))) {
-        auto entry = detached_entry<int>(key, 1);
+        auto entry = detached_entry<int>(HashedText::hashed(key), 1);
         reserve_one_more(table);
         index.reserve_one();
         const std::size_t before = allocations;
-        index.insert(table.insert(std::move(entry)).position->first);
+        index.insert(table.insert(std::move(entry)).position->first.text);
         if (allocations != before) ++allocating_inserts;
     }
     CHECK_EQ(allocating_inserts, 0u);

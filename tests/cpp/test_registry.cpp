@@ -11,6 +11,7 @@
 using orvel::AgentRegistry;
 using orvel::AgentStatus;
 using orvel::ErrorKind;
+using orvel::HashedText;
 
 namespace {
 
@@ -30,13 +31,13 @@ std::string error_text(const orvel::Result<T>& result) {
 
 // By value: CHECK_EQ keeps a reference to its operands.
 std::string agent_json(AgentRegistry& registry, std::string_view id) {
-    auto json = registry.get_agent(id);
+    auto json = registry.get_agent(HashedText::hashed(id));
     if (!json.ok()) return error_text(json);
     return json->value_or("<none>");
 }
 
 std::string registered(AgentRegistry& registry, std::string_view type, std::string_view id) {
-    auto json = check::committed(registry.register_agent(type, id, 0, std::nullopt));
+    auto json = check::committed(registry.register_agent(type, HashedText::hashed(id), 0, std::nullopt));
     return json.ok() ? *json : error_text(json);
 }
 
@@ -209,7 +210,7 @@ void check_routing() {
         {"stopped", "[1,]", ErrorKind::Serialization, "Serialization error: trailing comma"},
     };
     for (const auto& test : refusals) {
-        auto refused = registry.route_agent_call("Customer", test.agent_id, "m", test.args_json);
+        auto refused = registry.route_agent_call("Customer", HashedText::hashed(test.agent_id), "m", test.args_json);
         CHECK(!refused.ok() && refused.error().kind() == test.kind);
         CHECK(error_text(refused).starts_with(test.text));
     }

@@ -16,7 +16,7 @@ namespace {
 using Keys = std::vector<std::string>;
 
 std::string text_of(StateStore& store, std::string_view key) {
-    auto value = store.get(key);
+    auto value = store.get(HashedText::hashed(key));
     if (!value.ok()) return "<error " + value.error().message() + ">";
     return *value ? std::string((*value)->view()) : "<absent>";
 }

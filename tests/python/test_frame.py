@@ -19,6 +19,13 @@ class StrSubclass(str):
     pass
 
 
+class OwnHashStr(str):
+    """A key whose own hash says nothing of its text: the tables must not use it."""
+
+    def __hash__(self):
+        return 7
+
+
 def instance_of_type_named(qualname):
     kind = type("Named", (), {})
     kind.__qualname__ = qualname
@@ -172,6 +179,20 @@ def test_keywords_in_any_order_and_str_subclasses(mesh):
     assert mesh.list_agents(None, None) == mesh.list_agents() == "[]"
     mesh.register_agent("T", "a", metadata_json=None)
     assert '"metadata":{}' in mesh.get_agent("a")
+
+
+@pytest.mark.parametrize("stored,looked_up", [("key", OwnHashStr("key")), (OwnHashStr("key"), "key"),
+                                              (OwnHashStr("key"), StrSubclass("key"))])
+def test_a_key_finds_its_entry_whatever_str_type_carries_it(mesh, stored, looked_up):
+    mesh.state_set(stored, "1")
+    mesh.register_agent("T", stored)
+    mesh.start_migration(stored, "a", "b")
+    assert mesh.state_exists(looked_up) and mesh.state_get(looked_up) == "1"
+    assert mesh.get_agent(looked_up) is not None and mesh.get_migration(looked_up) is not None
+    mesh.update_agent_status(looked_up, "idle")
+    mesh.state_delete(looked_up)
+    mesh.deregister_agent(looked_up)
+    assert not mesh.state_exists(stored) and mesh.get_agent(stored) is None
 
 
 def test_self_is_checked_for_unbound_calls():

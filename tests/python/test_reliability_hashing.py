@@ -1,10 +1,14 @@
 """The hash tables are keyed from the operating system's random source once per process, so
 crafted names cannot be chosen to collide: two processes list the same agents, migrations
-and plan backends in different orders."""
+and plan backends in different orders, also when the interpreter's own str hashes are the
+same in both (PYTHONHASHSEED=0)."""
 
 import json
+import os
 import subprocess
 import sys
+
+import pytest
 
 # With this many names, two equal orders by chance would take about 1 in 2000! tries.
 NAMES = 2000
@@ -24,13 +28,15 @@ print(json.dumps([
 """
 
 
-def listing_orders():
-    result = subprocess.run([sys.executable, "-c", CHILD], capture_output=True, text=True, check=True)
+def listing_orders(environment):
+    result = subprocess.run([sys.executable, "-c", CHILD], capture_output=True, text=True, check=True,
+                            env={**os.environ, **environment})
     return json.loads(result.stdout)
 
 
-def test_two_processes_list_the_same_names_in_different_orders():
-    first, second = listing_orders(), listing_orders()
+@pytest.mark.parametrize("environment", [{}, {"PYTHONHASHSEED": "0"}], ids=["random", "interpreter_hash_fixed"])
+def test_two_processes_list_the_same_names_in_different_orders(environment):
+    first, second = listing_orders(environment), listing_orders(environment)
     for one, other in zip(first, second):
         assert sorted(one) == sorted(other) and len(one) == NAMES
         assert one != other

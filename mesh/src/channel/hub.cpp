@@ -12,7 +12,7 @@ namespace orvel {
 ChannelHub::ChannelHub() = default;
 ChannelHub::~ChannelHub() = default;
 
-Result<std::uint64_t> ChannelHub::publish(std::string_view topic, std::string_view payload_json) {
+Result<std::uint64_t> ChannelHub::publish(HashedText topic, std::string_view payload_json) {
     if (auto error = json::validate(payload_json)) return MeshError::serialization(error->text());
 
     std::optional<BroadcastSender> sender;
@@ -23,7 +23,7 @@ Result<std::uint64_t> ChannelHub::publish(std::string_view topic, std::string_vi
         auto& topics = **table;
         auto found = topics.find(topic);
         if (found == topics.end()) {
-            auto entry = detached_entry<BroadcastSender>(std::string(topic), BroadcastSender::open(topic_capacity));
+            auto entry = detached_entry<BroadcastSender>(topic, BroadcastSender::open(topic_capacity));
             reserve_one_more(topics);
             table->begin_change();
             found = topics.insert(std::move(entry)).position;

@@ -22,14 +22,14 @@ public:
     ChannelHub& operator=(const ChannelHub&) = delete;
 
     // Reads the payload before the lock is taken; returns the receivers reached.
-    Result<std::uint64_t> publish(std::string_view topic, std::string_view payload_json);
+    Result<std::uint64_t> publish(HashedText topic, std::string_view payload_json);
 
     // Never fails; 0 once poisoned.
     std::uint64_t topic_count();
 
 private:
     // The hub's own sending end of each topic keeps the topic's channel open.
-    Guarded<StringMap<BroadcastSender>> table_;
+    Guarded<KeyedMap<BroadcastSender>> table_;
 };
 
 }  // namespace orvel

@@ -1,11 +1,13 @@
 #include "python/arguments.hpp"
 
 #include "python/frame.hpp"
+#include "python/key_hash.hpp"
 
 namespace orvel::python {
 
 bool convert_text(PyObject* value, std::string_view& text) {
-    if (!(PyType_GetFlags(Py_TYPE(value)) & Py_TPFLAGS_UNICODE_SUBCLASS)) {
+    // The exact type first: asking for the flags is a call into the interpreter.
+    if (!Py_IS_TYPE(value, &PyUnicode_Type) && !(PyType_GetFlags(Py_TYPE(value)) & Py_TPFLAGS_UNICODE_SUBCLASS)) {
         raise_conversion_error(value, "PyString");
         return false;
     }
@@ -14,6 +16,10 @@ bool convert_text(PyObject* value, std::string_view& text) {
     if (!utf8) return false;
     text = std::string_view(utf8, static_cast<std::size_t>(size));
     return true;
+}
+
+bool convert_key(PyObject* value, HashedText& key) {
+    return convert_text(value, key.text) && key_hash(value, key.text, key.hash);
 }
 
 bool convert_unsigned(PyObject* value, std::uint64_t maximum, std::uint64_t& number) {
@@ -40,6 +46,8 @@ bool Argument<AgentStatus>::prepare(Held text, AgentStatus& status) {
 }
 
 std::string shown_default(std::string_view text) { return '"' + std::string(text) + '"'; }
+
+std::string shown_default(const HashedText& key) { return shown_default(key.text); }
 
 std::string shown_default(const std::optional<std::string_view>& text) {
     return text ? shown_default(*text) : "None";

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "agent.hpp"
+#include "hash.hpp"
 #include "python/python.hpp"
 
 namespace orvel::python {
@@ -20,6 +21,7 @@ template <class T>
 struct Argument;
 
 bool convert_text(PyObject* value, std::string_view& text);
+bool convert_key(PyObject* value, HashedText& key);
 bool convert_unsigned(PyObject* value, std::uint64_t maximum, std::uint64_t& number);
 
 // A `str`.
@@ -28,6 +30,14 @@ struct Argument<std::string_view> {
     using Held = std::string_view;
     static constexpr std::string_view annotation = "str";
     static bool convert(PyObject* value, Held& text) { return convert_text(value, text); }
+};
+
+// A `str` naming an entry of a table: its text and its hash (key_hash()).
+template <>
+struct Argument<HashedText> {
+    using Held = HashedText;
+    static constexpr std::string_view annotation = "str";
+    static bool convert(PyObject* value, Held& key) { return convert_key(value, key); }
 };
 
 // None, or as a text.
@@ -86,6 +96,7 @@ bool prepare(const Held<T>& held, T& value) {
 
 // How a default reads in a signature, as a Python literal.
 std::string shown_default(std::string_view text);
+std::string shown_default(const HashedText& key);
 std::string shown_default(const std::optional<std::string_view>& text);
 std::string shown_default(std::uint64_t number);
 

@@ -49,11 +49,10 @@ std::size_t parameter_index(const Signature& signature, PyObject* keyword) {
 
 }  // namespace
 
-std::optional<Bound> bind_arguments(const Signature& signature, const CallArgs& call,
-                                    std::array<PyObject*, max_params>& scratch) {
+std::optional<Bound> bind_by_name(const Signature& signature, const CallArgs& call,
+                                  std::array<PyObject*, max_params>& scratch) {
     const Py_ssize_t capacity = static_cast<Py_ssize_t>(signature.count);
-    // Nearly every call: positional arguments only, all the required ones given. Nothing
-    // can be missing, repeated or unexpected, so they are converted where they lie.
+    // An empty tuple of names is a call by position too.
     const Py_ssize_t keyword_count = call.keyword_names ? PyTuple_Size(call.keyword_names) : 0;
     if (keyword_count == 0 && call.positional_count >= static_cast<Py_ssize_t>(signature.required) &&
         call.positional_count <= capacity) {

@@ -45,11 +45,22 @@ struct Bound {
     PyObject* operator[](std::size_t index) const { return index < given ? values[index] : nullptr; }
 };
 
-// Binds by position and name; on failure a Python exception is set and nothing is returned.
-// The values lie in the call's own array when it was given by position alone, else in
-// `scratch`.
-std::optional<Bound> bind_arguments(const Signature& signature, const CallArgs& call,
-                                    std::array<PyObject*, max_params>& scratch);
+// Binds by name as well as position, into `scratch`; on failure a Python exception is set
+// and nothing is returned.
+std::optional<Bound> bind_by_name(const Signature& signature, const CallArgs& call,
+                                  std::array<PyObject*, max_params>& scratch);
+
+// Binds by position and name, as bind_by_name. Nearly every call gives its arguments by
+// position alone, all the required ones among them: nothing can then be missing, repeated
+// or unexpected, and they are converted where they lie, in the call's own array.
+inline std::optional<Bound> bind_arguments(const Signature& signature, const CallArgs& call,
+                                           std::array<PyObject*, max_params>& scratch) {
+    if (!call.keyword_names && call.positional_count >= static_cast<Py_ssize_t>(signature.required) &&
+        call.positional_count <= static_cast<Py_ssize_t>(signature.count)) {
+        return Bound{call.positional, static_cast<std::size_t>(call.positional_count)};
+    }
+    return bind_by_name(signature, call, scratch);
+}
 
 // A conversion failure that is exactly TypeError is re-raised naming the parameter.
 void name_argument_in_type_error(std::string_view parameter);

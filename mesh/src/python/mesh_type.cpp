@@ -25,8 +25,11 @@ MeshObject& object_of(PyObject* self) { return *reinterpret_cast<MeshObject*>(se
 
 Mesh& mesh_of(PyObject* self) { return *std::launder(reinterpret_cast<Mesh*>(object_of(self).storage)); }
 
+// The class once created; see mesh_type().
+PyTypeObject* created_type = nullptr;
+
 // The mesh of `self`, or null with TypeError when `self` is no OrvelMesh or holds no mesh.
-Mesh* checked_mesh(PyObject* self) {
+Mesh* checked_mesh_slowly(PyObject* self) {
     PyTypeObject* type = mesh_type();
     if (!type) {
         PyErr_Print();
@@ -41,6 +44,12 @@ Mesh* checked_mesh(PyObject* self) {
         return nullptr;
     }
     return &mesh_of(self);
+}
+
+// Nearly every call: `self` is an OrvelMesh its constructor built, checked inline.
+inline Mesh* checked_mesh(PyObject* self) {
+    if (created_type && Py_IS_TYPE(self, created_type) && object_of(self).built) return &mesh_of(self);
+    return checked_mesh_slowly(self);
 }
 
 // The component an operation of the table runs on, as the mesh holds it.
@@ -181,9 +190,8 @@ PyObject* new_mesh(PyTypeObject& type, std::string_view app_name, std::string_vi
 }
 
 PyTypeObject* mesh_type() {
-    static PyTypeObject* type = nullptr;
-    if (!type) type = create_type();
-    return type;
+    if (!created_type) created_type = create_type();
+    return created_type;
 }
 
 }  // namespace orvel::python

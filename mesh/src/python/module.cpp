@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "python/frame.hpp"
+#include "python/key_hash.hpp"
 #include "python/mesh_type.hpp"
 
 namespace orvel::python {
@@ -32,6 +33,7 @@ bool add_attribute(PyObject* module, std::string_view name, PyObject* value) {
 }
 
 bool run_module_body(PyObject* module) {
+    if (!choose_key_hash()) return false;
     PyTypeObject* type = mesh_type();
     if (!type) return false;
     if (!add_attribute(module, "OrvelMesh", reinterpret_cast<PyObject*>(type))) return false;
