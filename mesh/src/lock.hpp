@@ -129,6 +129,14 @@ public:
         }
         return WriteGuard<T>(this);
     }
+    // What `look` finds in the table under a shared hold, or nullopt when poisoned: learning
+    // that a change has nothing to do costs less than the exclusive hold it would take.
+    template <class Look>
+    std::optional<bool> peek(Look&& look) {
+        auto guard = read();
+        if (!guard) return std::nullopt;
+        return look(**guard);
+    }
     bool poisoned() const { return poisoned_.load(std::memory_order_relaxed); }
 
 private:

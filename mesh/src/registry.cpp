@@ -66,12 +66,10 @@ Result<PendingChange> AgentRegistry::register_agent(std::string_view agent_type,
 }
 
 Result<void> AgentRegistry::deregister_agent(HashedText agent_id) {
-    // Deregistering an unknown agent is common and needs no exclusive hold, which costs more.
-    {
-        auto table = table_.read();
-        if (!table) return poisoned();
-        if (!(*table)->agents.contains(agent_id)) return {};
-    }
+    // Deregistering an unknown agent is common and needs no exclusive hold.
+    const auto known = table_.peek([&](const auto& table) { return table.agents.contains(agent_id); });
+    if (!known) return poisoned();
+    if (!*known) return {};
     auto table = table_.write();
     if (!table) return poisoned();
     fault::point("registry.deregister");

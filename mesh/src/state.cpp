@@ -43,12 +43,10 @@ Result<void> StateStore::set(HashedText key, std::string_view value_json) {
 }
 
 Result<void> StateStore::remove(HashedText key) {
-    // Deleting what is not there is common and needs no exclusive hold, which costs more.
-    {
-        auto table = table_.read();
-        if (!table) return poisoned();
-        if (!(*table)->values.contains(key)) return {};
-    }
+    // Deleting what is not there is common and needs no exclusive hold.
+    const auto present = table_.peek([&](const auto& table) { return table.values.contains(key); });
+    if (!present) return poisoned();
+    if (!*present) return {};
     auto table = table_.write();
     if (!table) return poisoned();
     fault::point("state.remove");
