@@ -129,68 +129,38 @@ def call_timer(call):
 # Small calls. Each prepares one contender and gives the bound call with its arguments;
 # the floor is the C builtin of the same shape on a dict doing the same lookup.
 
-def small_state_exists_hit(name):
-    if name == FLOOR:
-        return {KEY: SMALL_VALUE}.__contains__, (KEY,)
-    mesh = new_contender(name)
+def _lookup(floor, floor_method, prepare, method, key, floor_extra=()):
+    """A call looking up `key`: on a mesh made ready by `prepare`, through `method`; for the
+    floor, through `floor_method` of a dict holding `floor`, a key and its value."""
+    def make(name):
+        if name == FLOOR:
+            return getattr(dict([floor]), floor_method), (key, *floor_extra)
+        mesh = new_contender(name)
+        prepare(mesh)
+        return getattr(mesh, method), (key,)
+    return make
+
+
+def _stored(mesh):
     mesh.state_set(KEY, SMALL_VALUE)
-    return mesh.state_exists, (KEY,)
 
 
-def small_state_exists_miss(name):
-    if name == FLOOR:
-        return {KEY: SMALL_VALUE}.__contains__, ("user:missing",)
-    mesh = new_contender(name)
-    mesh.state_set(KEY, SMALL_VALUE)
-    return mesh.state_exists, ("user:missing",)
-
-
-def small_state_get(name):
-    if name == FLOOR:
-        return {KEY: SMALL_VALUE}.get, (KEY,)
-    mesh = new_contender(name)
-    mesh.state_set(KEY, SMALL_VALUE)
-    return mesh.state_get, (KEY,)
-
-
-def small_state_get_miss(name):
-    if name == FLOOR:
-        return {KEY: SMALL_VALUE}.get, ("user:missing",)
-    mesh = new_contender(name)
-    mesh.state_set(KEY, SMALL_VALUE)
-    return mesh.state_get, ("user:missing",)
-
-
-def small_state_delete_miss(name):
-    if name == FLOOR:
-        return {KEY: SMALL_VALUE}.pop, ("user:missing", None)
-    mesh = new_contender(name)
-    mesh.state_set(KEY, SMALL_VALUE)
-    return mesh.state_delete, ("user:missing",)
-
-
-def small_get_agent_miss(name):
-    if name == FLOOR:
-        return {AGENT: None}.get, ("agent-missing",)
-    mesh = new_contender(name)
+def _registered(mesh):
     mesh.register_agent("Worker", AGENT)
-    return mesh.get_agent, ("agent-missing",)
 
 
-def small_deregister_agent_miss(name):
-    if name == FLOOR:
-        return {AGENT: None}.pop, ("agent-missing", None)
-    mesh = new_contender(name)
-    mesh.register_agent("Worker", AGENT)
-    return mesh.deregister_agent, ("agent-missing",)
-
-
-def small_get_migration_miss(name):
-    if name == FLOOR:
-        return {VARIABLE: None}.get, ("orders.Missing",)
-    mesh = new_contender(name)
+def _migrating(mesh):
     mesh.start_migration(VARIABLE, "sqlite", "redis")
-    return mesh.get_migration, ("orders.Missing",)
+
+
+small_state_exists_hit = _lookup((KEY, SMALL_VALUE), "__contains__", _stored, "state_exists", KEY)
+small_state_exists_miss = _lookup((KEY, SMALL_VALUE), "__contains__", _stored, "state_exists", "user:missing")
+small_state_get = _lookup((KEY, SMALL_VALUE), "get", _stored, "state_get", KEY)
+small_state_get_miss = _lookup((KEY, SMALL_VALUE), "get", _stored, "state_get", "user:missing")
+small_state_delete_miss = _lookup((KEY, SMALL_VALUE), "pop", _stored, "state_delete", "user:missing", (None,))
+small_get_agent_miss = _lookup((AGENT, None), "get", _registered, "get_agent", "agent-missing")
+small_deregister_agent_miss = _lookup((AGENT, None), "pop", _registered, "deregister_agent", "agent-missing", (None,))
+small_get_migration_miss = _lookup((VARIABLE, None), "get", _migrating, "get_migration", "orders.Missing")
 
 
 def small_register_deregister(name):
