@@ -30,7 +30,7 @@ struct FoundValue : json::DiscardingSink {
     void number(const json::Number& number) {
         if (number.kind == json::NumberKind::floating) {
             text = "floating point `";
-            json::append_double(text, number.value);
+            json::append_float(text, number.negative, number.shortest());
         } else {
             text = "integer `";
             text += number.literal;

@@ -125,7 +125,8 @@ void check_read_floats() {
     int failures = 0;
     for (int i = 0; i < 300'000; ++i) {
         const std::uint64_t significand = random() >> (random() % 64);
-        const int exponent = static_cast<int>(random() % 80) - 40;
+        // Mostly near one, where documents live, and every tenth across the whole range.
+        const int exponent = i % 10 == 0 ? static_cast<int>(random() % 610) - 325 : static_cast<int>(random() % 80) - 40;
         check_read_literal(std::to_string(significand) + "e" + std::to_string(exponent), failures);
         // Digits on both sides of the point, as most documents write them.
         std::string digits = std::to_string(significand);
@@ -133,6 +134,16 @@ void check_read_floats() {
         digits.insert(point, point == 0 ? "0." : ".");
         if (digits.back() == '.') digits += '0';
         check_read_literal((random() & 1 ? "-" : "") + digits, failures);
+    }
+    // Exactly halfway between two doubles, so only ties to even decides: (2m + 1) × 2^k
+    // for a 53-bit m, written whole, and halved once more behind a point.
+    for (int i = 0; i < 100'000; ++i) {
+        const std::uint64_t m = (random() >> 11) | (std::uint64_t{1} << 52);
+        const int k = static_cast<int>(random() % 11);
+        const std::uint64_t tie = (2 * m + 1) << k;
+        check_read_literal(std::to_string(tie) + ".0", failures);
+        check_read_literal(std::to_string(tie) + "e" + std::to_string(random() % 5), failures);
+        if (k == 0) check_read_literal(std::to_string(tie / 2) + ".5", failures);
     }
     // Shortest forms of random doubles: seventeen digits and fewer.
     for (int i = 0; i < 200'000; ++i) {

@@ -85,7 +85,7 @@ public:
     void literal(std::string_view word) { out_.append(word); }
     void number(const Number& number) {
         if (number.kind == NumberKind::floating) {
-            out_.advance_to(write_double(out_.room(double_room), number.value));
+            out_.advance_to(write_float(out_.room(double_room), number.negative, number.shortest()));
         } else {
             out_.append(number.literal, input_end_);
         }

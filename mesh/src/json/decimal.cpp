@@ -2,19 +2,13 @@
 
 #include <array>
 #include <bit>
-#include <charconv>
+
+#include "json/powers_of_five.hpp"
 
 namespace orvel::json {
 namespace {
 
 __extension__ using uint128 = unsigned __int128;
-
-constexpr auto powers_of_ten = [] {
-    std::array<uint128, 22> powers{};
-    powers[0] = 1;
-    for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
-    return powers;
-}();
 
 // Powers of ten that doubles hold exactly.
 constexpr auto exact_double_powers = [] {
@@ -24,136 +18,110 @@ constexpr auto exact_double_powers = [] {
     return powers;
 }();
 
-// floor(log10(2^exponent)), exact for |exponent| < 1650.
-int floor_log10_pow2(int exponent) { return (exponent * 78913) >> 18; }
+// Exact floors of logarithms over the exponent ranges of doubles, as fixed-point products.
+int floor_log10_pow2(int e) { return (e * 1262611) >> 22; }
+int floor_log10_three_quarters_pow2(int e) { return (e * 1262611 - 524031) >> 22; }
+int floor_log2_pow10(int e) { return (e * 1741647) >> 19; }
 
-// A value N × 2^binary / 10^decimal split into its integer part and what is left below it.
-struct Scaled {
-    std::uint64_t whole;
-    uint128 remainder;    // the fraction is remainder / denominator
-    uint128 denominator;
-};
+constexpr std::uint64_t hidden_bit = std::uint64_t{1} << 52;
 
-// The double is (4·m) × 2^e2 with m its 53-bit significand; its neighbours' midpoints
-// are (4·m ± 2) × 2^e2 (the lower one at 4·m − 1 when m is a power of two).
-struct Interval {
-    std::uint64_t low, value, high;
-    int e2;
-    bool bounds_included;  // an even significand wins ties when read back, so its midpoints read back as it
-};
-
-// The decimal scale 10^t fine enough to hold at least 17 significant digits of the value,
-// and the value and its interval at that scale; false when 128 bits do not suffice.
-bool scale(const Interval& interval, int leading_power_low, int& t, Scaled (&scaled)[3]) {
-    const std::uint64_t numbers[3] = {interval.low, interval.value, interval.high};
-    if (interval.e2 < 0) {
-        t = leading_power_low - 17;
-        if (-t >= static_cast<int>(powers_of_ten.size())) return false;
-        const int shift = -interval.e2;
-        const uint128 mask = (uint128{1} << shift) - 1;
-        for (int i = 0; i < 3; ++i) {
-            const uint128 n = numbers[i] * powers_of_ten[static_cast<std::size_t>(-t)];
-            scaled[i] = {static_cast<std::uint64_t>(n >> shift), n & mask, uint128{1} << shift};
-        }
-        return true;
-    }
-    t = leading_power_low > 17 ? leading_power_low - 17 : 0;
-    if (interval.e2 > 60 || t > 19) return false;
-    const uint128 divisor = powers_of_ten[static_cast<std::size_t>(t)];
-    for (int i = 0; i < 3; ++i) {
-        const uint128 n = uint128{numbers[i]} << interval.e2;
-        const uint128 whole = n / divisor;
-        scaled[i] = {static_cast<std::uint64_t>(whole), n - whole * divisor, divisor};
-    }
-    return true;
+// (power × scaled) / 2^128 with `power` one unit above its true value: the quotient's
+// last bit is set when anything beyond that unit's worth was cut off, so the result is
+// never mistaken for exact.
+std::uint64_t scale_to_odd(powers_of_five::Leading128 power, std::uint64_t scaled) {
+    const uint128 low = uint128{power.low} * scaled;
+    const uint128 high = uint128{power.high} * scaled + static_cast<std::uint64_t>(low >> 64);
+    return static_cast<std::uint64_t>(high >> 64) | (static_cast<std::uint64_t>(high) > 1 ? 1 : 0);
 }
 
-bool exact_shortest(std::uint64_t fraction, int biased_exponent, Decimal& result) {
-    const std::uint64_t m = fraction | (std::uint64_t{1} << 52);
-    const bool power_of_two_gap = fraction == 0 && biased_exponent > 1;
-    const Interval interval{4 * m - (power_of_two_gap ? 1 : 2), 4 * m, 4 * m + 2, biased_exponent - 1075 - 2,
-                            (m & 1) == 0};
-    int t = 0;
-    Scaled scaled[3];
-    if (!scale(interval, floor_log10_pow2(biased_exponent - 1023), t, scaled)) return false;
-    const Scaled& low = scaled[0];
-    const Scaled& value = scaled[1];
-    const Scaled& high = scaled[2];
-
-    // The candidates at scale 10^t, then at ever coarser scales while one remains.
-    std::uint64_t first = low.whole + (low.remainder == 0 && interval.bounds_included ? 0 : 1);
-    std::uint64_t last = high.whole - (high.remainder == 0 && !interval.bounds_included ? 1 : 0);
-    // The value follows at the same scale: its last removed digit and whether everything
-    // below that was zero decide its rounding.
-    std::uint64_t closest = value.whole;
-    int removed = 0;
-    int last_removed = -1;
-    bool zeros_below = value.remainder == 0;
-    // Four digits at a time while all four can go (as they would one by one), then one.
-    while (last / 10000 >= (first + 9999) / 10000) {
-        last /= 10000;
-        first = (first + 9999) / 10000;
-        zeros_below = zeros_below && last_removed <= 0 && closest % 1000 == 0;
-        last_removed = static_cast<int>(closest / 1000 % 10);
-        closest /= 10000;
-        removed += 4;
+// The product of a significand and a power of ten, taken from its leading 128 bits
+// against 5^exponent's leading 128 bits, rounded to the nearest double, ties to even; false
+// when those bits cannot decide, or the result is subnormal or beyond the finite range.
+bool nearest_double(std::uint64_t significand, int exponent, double& value) {
+    if (exponent < powers_of_five::smallest || exponent > 308) return false;
+    const int leading_zeros = std::countl_zero(significand);
+    const std::uint64_t normalized = significand << leading_zeros;
+    // The error bounds of this reading hold for the power rounded up where 5^exponent is
+    // a short fraction (-27 to -1) and rounded down elsewhere.
+    const auto power = exponent >= -27 && exponent < 0 ? powers_of_five::just_above(exponent)
+                                                       : powers_of_five::rounded_down(exponent);
+    const uint128 product = uint128{normalized} * power.high;
+    auto high = static_cast<std::uint64_t>(product >> 64);
+    auto low = static_cast<std::uint64_t>(product);
+    // The 55 bits kept are certain unless all nine bits below them are ones, when the
+    // low half of the power may carry into them.
+    if ((high & 0x1FF) == 0x1FF) {
+        const auto carry = static_cast<std::uint64_t>((uint128{normalized} * power.low) >> 64);
+        low += carry;
+        if (low < carry) ++high;
+        // Still undecided: the truncated power could be one short of the true value.
+        if (low == ~std::uint64_t{0} && (exponent < -27 || exponent > 55)) return false;
     }
-    while (last / 10 >= (first + 9) / 10) {
-        last /= 10;
-        first = (first + 9) / 10;
-        zeros_below = zeros_below && last_removed <= 0;
-        last_removed = static_cast<int>(closest % 10);
-        closest /= 10;
-        ++removed;
+    const int upper_bit = static_cast<int>(high >> 63);
+    const int shift = upper_bit + 9;
+    std::uint64_t mantissa = high >> shift;
+    int biased = floor_log2_pow10(exponent) + 63 + upper_bit - leading_zeros + 1023;
+    if (biased <= 0) return false;
+    // A product exactly halfway between two doubles (possible only where 5^exponent is
+    // exact in 64 bits) rounds down to the even one.
+    if (low <= 1 && exponent >= -4 && exponent <= 23 && (mantissa & 3) == 1 && (mantissa << shift) == high) {
+        mantissa &= ~std::uint64_t{1};
     }
-
-    // The candidate closest to the value, ties to even.
-    int against_half = 0;
-    if (last_removed < 0) {
-        const uint128 twice = value.remainder * 2;
-        against_half = twice < value.denominator ? -1 : twice > value.denominator ? 1 : 0;
-    } else {
-        against_half = last_removed < 5 ? -1 : last_removed > 5 || !zeros_below ? 1 : 0;
+    mantissa = (mantissa + (mantissa & 1)) >> 1;
+    if (mantissa >= 2 * hidden_bit) {
+        mantissa = hidden_bit;
+        ++biased;
     }
-    if (against_half > 0 || (against_half == 0 && (closest & 1))) ++closest;
-    if (closest < first) closest = first;
-    if (closest > last) closest = last;
-    result = {closest, t + removed};
+    if (biased >= 0x7FF) return false;
+    value = std::bit_cast<double>((mantissa & ~hidden_bit) | (static_cast<std::uint64_t>(biased) << 52));
     return true;
-}
-
-// Subnormals and far exponents: the library's shortest scientific form, taken apart.
-Decimal library_shortest(double value) {
-    char text[32];
-    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific);
-    Decimal decimal{0, 0};
-    const char* at = text;
-    int fraction_digits = 0;
-    bool in_fraction = false;
-    for (; *at != 'e'; ++at) {
-        if (*at == '.') {
-            in_fraction = true;
-            continue;
-        }
-        decimal.significand = decimal.significand * 10 + static_cast<std::uint64_t>(*at - '0');
-        if (in_fraction) ++fraction_digits;
-    }
-    ++at;
-    if (*at == '+') ++at;
-    std::from_chars(at, written.ptr, decimal.exponent);
-    decimal.exponent -= fraction_digits;
-    return decimal;
 }
 
 }  // namespace
 
+Decimal without_trailing_zeros(Decimal decimal) {
+    while (decimal.significand % 10 == 0) {
+        decimal.significand /= 10;
+        ++decimal.exponent;
+    }
+    return decimal;
+}
+
+// The value is c × 2^q and reads back from anything strictly between the midpoints to its
+// neighbours (c ± 1/2) × 2^q, or on them when c is even. At the decimal scale 10^k with
+// k = floor(log10(2^q)) that interval is one to ten units wide, so at most one multiple of
+// ten units lies in it (the shortest, if there) and at least one unit does (the closest).
 Decimal shortest_decimal(double value) {
     const auto bits = std::bit_cast<std::uint64_t>(value);
-    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    const std::uint64_t fraction = bits & (hidden_bit - 1);
     const auto biased_exponent = static_cast<int>(bits >> 52);
-    Decimal result{};
-    if (biased_exponent != 0 && exact_shortest(fraction, biased_exponent, result)) return result;
-    return library_shortest(value);
+    const std::uint64_t c = biased_exponent == 0 ? fraction : fraction | hidden_bit;
+    const int q = (biased_exponent == 0 ? 1 : biased_exponent) - 1075;
+    const bool even = (c & 1) == 0;
+    // Below a power of two the lower neighbour is half as far.
+    const bool lower_closer = fraction == 0 && biased_exponent > 1;
+
+    const int k = lower_closer ? floor_log10_three_quarters_pow2(q) : floor_log10_pow2(q);
+    const int h = q + floor_log2_pow10(-k) + 1;  // 1 to 4, so the shifts below keep every bit
+    const auto power = powers_of_five::just_above(-k);
+    // Four times the value and its interval's ends, in units of 10^k.
+    const std::uint64_t lower = scale_to_odd(power, (4 * c - 2 + (lower_closer ? 1 : 0)) << h) + (even ? 0 : 1);
+    const std::uint64_t middle = scale_to_odd(power, (4 * c) << h);
+    const std::uint64_t upper = scale_to_odd(power, (4 * c + 2) << h) - (even ? 0 : 1);
+
+    const std::uint64_t units = middle / 4;
+    if (units >= 10) {
+        const std::uint64_t tens = units / 10;
+        const bool below_in = lower <= 40 * tens;
+        const bool above_in = 40 * tens + 40 <= upper;
+        if (below_in != above_in) return without_trailing_zeros({tens + (above_in ? 1 : 0), k + 1});
+    }
+    const bool below_in = lower <= 4 * units;
+    const bool above_in = 4 * units + 4 <= upper;
+    if (below_in != above_in) return without_trailing_zeros({units + (above_in ? 1 : 0), k});
+    const std::uint64_t halfway = 4 * units + 2;
+    const bool round_up = middle > halfway || (middle == halfway && (units & 1) != 0);
+    return without_trailing_zeros({units + (round_up ? 1 : 0), k});
 }
 
 bool decimal_to_double(Decimal decimal, double& value) {
@@ -166,29 +134,7 @@ bool decimal_to_double(Decimal decimal, double& value) {
                               : whole / exact_double_powers[static_cast<std::size_t>(-exponent)];
         return true;
     }
-    // The exact product rounded once by the conversion.
-    if (exponent >= 0 && exponent < 20) {
-        value = static_cast<double>(significand * powers_of_ten[static_cast<std::size_t>(exponent)]);
-        return true;
-    }
-    // At least 64 quotient bits, and a sticky bit for a nonzero remainder, round once.
-    if (exponent < 0 && exponent > -20) {
-        const int shift = std::countl_zero(significand) + 64;
-        const uint128 numerator = uint128{significand} << shift;
-        const uint128 divisor = powers_of_ten[static_cast<std::size_t>(-exponent)];
-        uint128 quotient = numerator / divisor;
-        if (numerator - quotient * divisor != 0) quotient |= 1;
-        // Its top 64 bits, with a sticky bit for any below, round alike in the 64-bit
-        // conversion (which is native, unlike the 128-bit one).
-        const auto high = static_cast<std::uint64_t>(quotient >> 64);
-        const int dropped = high == 0 ? 0 : 64 - std::countl_zero(high);
-        const uint128 below = dropped == 0 ? 0 : quotient & ((uint128{1} << dropped) - 1);
-        const auto top = static_cast<std::uint64_t>(quotient >> dropped) | (below != 0 ? 1 : 0);
-        // 2^(dropped - shift) is a normal double, so scaling by it is exact.
-        value = static_cast<double>(top) * std::bit_cast<double>(std::uint64_t(1023 + dropped - shift) << 52);
-        return true;
-    }
-    return false;
+    return nearest_double(significand, exponent, value);
 }
 
 }  // namespace orvel::json

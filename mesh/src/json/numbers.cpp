@@ -113,6 +113,17 @@ struct Significand {
     }
 
     bool zero() const { return digits == 0; }
+    // Up to 15 significant digits in the normal range are the shortest form of the double
+    // they read as: no two such decimals read as the same double, so no shorter or closer
+    // one reads back as it.
+    bool shortest(Decimal& shortest) const {
+        if (inexact) return false;
+        const int count = decimal_digits(digits);
+        const long long leading = exponent + count - 1;
+        if (count > 15 || leading < -307 || leading > 307) return false;
+        shortest = without_trailing_zeros({digits, static_cast<int>(exponent)});
+        return true;
+    }
     // Fewer than twenty digits scaled this little stay well inside the finite range.
     bool moderate() const { return exponent >= -300 && exponent <= 280; }
     // The power of ten of the first significant digit (when not zero).
@@ -206,31 +217,28 @@ NumberEnd read_number(const char* const first, const char* const end, Number& nu
     }
 
     number.kind = NumberKind::floating;
-    const double zero = negative ? -0.0 : 0.0;
-    if (exponent_beyond_limit) {
-        number.value = zero;
-        return {at, std::nullopt};
-    }
+    number.negative = negative;
+    number.magnitude = 0;
+    number.known_shortest = {0, 0};
+    if (exponent_beyond_limit) return {at, std::nullopt};
     const Significand significand(literal);
     if (significand.zero() || (!significand.moderate() && significand.leading_power() < certainly_underflows)) {
-        number.value = zero;
         return {at, std::nullopt};
     }
     if (!significand.moderate() && significand.leading_power() > certainly_overflows) {
         return {at, Fault::number_out_of_range};
     }
-    double magnitude = 0;
     if (!significand.inexact &&
-        decimal_to_double({significand.digits, static_cast<int>(significand.exponent)}, magnitude)) {
-        number.value = negative ? -magnitude : magnitude;
+        decimal_to_double({significand.digits, static_cast<int>(significand.exponent)}, number.magnitude)) {
+        significand.shortest(number.known_shortest);
         return {at, std::nullopt};
     }
     // Correctly rounded, but underflow and overflow are reported alike, so the literal's
     // magnitude tells them apart.
-    const auto converted = std::from_chars(first, at, number.value);
+    const auto converted = std::from_chars(negative ? first + 1 : first, at, number.magnitude);
     if (converted.ec == std::errc::result_out_of_range) {
         if (significand.leading_power() > 0) return {at, Fault::number_out_of_range};
-        number.value = zero;
+        number.magnitude = 0;
     }
     return {at, std::nullopt};
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "json/decimal.hpp"
 #include "json/parse_error.hpp"
 
 namespace orvel::json {
@@ -14,8 +15,18 @@ struct Number {
     NumberKind kind = NumberKind::unsigned_integer;
     // The literal as written; for both integer kinds it is already in canonical form.
     std::string_view literal;
-    // Meaningful for floats only.
-    double value = 0.0;
+    // Floats only: the sign and the magnitude, and the shortest digits that read back as
+    // it when reading found them (a zero significand when not).
+    bool negative = false;
+    double magnitude = 0.0;
+    Decimal known_shortest{0, 0};
+
+    // The digits a float is written in (a zero significand for zero), worked out only
+    // when asked, as merely checking a text does not need them.
+    Decimal shortest() const {
+        if (known_shortest.significand != 0 || magnitude == 0) return known_shortest;
+        return shortest_decimal(magnitude);
+    }
 };
 
 // Where reading a literal stopped: just past it, or, with a fault, just past the byte

@@ -46,14 +46,6 @@ char* write_escape(char* out, unsigned char byte) {
     return out + 2;
 }
 
-// Copies up to 20 bytes with fixed-size moves, which compile to a few instructions; the
-// source stays readable and the destination writable 20 bytes on.
-char* put_short(char* out, const char* text, std::size_t size) {
-    std::memcpy(out, text, 16);
-    std::memcpy(out + 16, text + 16, 4);
-    return out + size;
-}
-
 // The eight decimal digits of `value` (below 10^8) as ASCII, the first in the lowest byte:
 // both halves of four digits split into pairs, then every pair into digits, in parallel.
 std::uint64_t eight_digits(std::uint64_t value) {
@@ -66,56 +58,67 @@ std::uint64_t eight_digits(std::uint64_t value) {
 
 static_assert(std::endian::native == std::endian::little, "digit blocks are stored in little-endian order");
 
-// Writes the digits of a significand (nonzero, below 10^17) right-aligned in `digits[0, 24)` and
-// returns where they start.
-const char* significand_digits(char* digits, std::uint64_t value) {
-    const std::uint64_t blocks[3] = {eight_digits(value / 10'000'000'000'000'000), eight_digits(value / 100'000'000 % 100'000'000),
-                                     eight_digits(value % 100'000'000)};
-    std::memcpy(digits, blocks, sizeof blocks);
-    // The digit count from the bit width, corrected by one comparison.
-    constexpr auto powers = [] {
-        std::array<std::uint64_t, 20> powers{};
-        powers[0] = 1;
-        for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
-        return powers;
-    }();
-    const auto guess = static_cast<std::size_t>((std::bit_width(value) * 1233) >> 12);
-    return digits + 24 - (guess + (value >= powers[guess] ? 1 : 0));
-}
+// A significand's digits padded with zeros to seventeen: the first, and the other sixteen
+// as two words of ASCII. They stay in registers and are stored only where they belong, as
+// bytes stored piecemeal and read back whole would stall the store buffer.
+struct Digits {
+    char first;
+    std::uint64_t next8;
+    std::uint64_t last8;
+    int count;  // significant digits, 1 to 17
 
-constexpr char zeros[20] = {'0', '0', '0', '0', '0', '0', '0', '0', '0', '0',
-                            '0', '0', '0', '0', '0', '0', '0', '0', '0', '0'};
+    explicit Digits(std::uint64_t significand) {
+        count = decimal_digits(significand);
+        const std::uint64_t padded = significand * powers_of_ten[static_cast<std::size_t>(17 - count)];
+        first = static_cast<char>('0' + padded / 10'000'000'000'000'000);
+        const std::uint64_t rest = padded % 10'000'000'000'000'000;
+        next8 = eight_digits(rest / 100'000'000);
+        last8 = eight_digits(rest % 100'000'000);
+    }
 
-// Lays out d1.d2d3... × 10^exponent: plainly for exponents -5 to 15, else as d1.d2d3e±X.
-// `digits` (at most 17) stay readable 20 bytes past any of them; `out` has 48 bytes.
-char* lay_out(char* out, const char* digits, std::size_t count, int exponent) {
-    if (exponent >= -5 && exponent <= 15) {
-        if (exponent < 0) {
-            *out++ = '0';
-            *out++ = '.';
-            out = put_short(out, zeros, static_cast<std::size_t>(-exponent - 1));
-            return put_short(out, digits, count);
-        }
-        const auto whole = static_cast<std::size_t>(exponent) + 1;
-        if (count > whole) {
-            out = put_short(out, digits, whole);
-            *out++ = '.';
-            return put_short(out, digits + whole, count - whole);
-        }
-        out = put_short(out, digits, count);
-        out = put_short(out, zeros, whole - count);
-        *out++ = '.';
-        *out++ = '0';
-        return out;
+    // The sixteen digits after the first from digit `skip` on (0 to 15), zeros beyond.
+    void put_after_first(char* out, int skip) const {
+        __extension__ using uint128 = unsigned __int128;
+        const uint128 both = (static_cast<uint128>(last8) << 64 | next8) >> (8 * skip);
+        const auto low = static_cast<std::uint64_t>(both);
+        const auto high = static_cast<std::uint64_t>(both >> 64);
+        std::memcpy(out, &low, 8);
+        std::memcpy(out + 8, &high, 8);
     }
-    *out++ = digits[0];
-    if (count > 1) {
-        *out++ = '.';
-        out = put_short(out, digits + 1, count - 1);
+};
+
+// Lays out the digits × 10^exponent (of the first digit): plainly for exponents -5 to 15,
+// else as d.ddde±X. Writes at most 34 bytes, of which the returned end counts the laid out.
+char* lay_out(char* out, const Digits& digits, int exponent) {
+    if (exponent >= 0 && exponent <= 15) {
+        const int whole = exponent + 1;
+        out[0] = digits.first;
+        digits.put_after_first(out + 1, 0);
+        out[whole] = '.';
+        if (digits.count > whole) {
+            digits.put_after_first(out + whole + 1, whole - 1);
+            return out + digits.count + 1;
+        }
+        out[whole + 1] = '0';  // the padding zeros already stand before the point
+        return out + whole + 2;
     }
-    *out++ = 'e';
-    *out++ = exponent < 0 ? '-' : '+';
-    return std::to_chars(out, out + 4, exponent < 0 ? -exponent : exponent).ptr;
+    if (exponent < 0 && exponent >= -5) {
+        std::memcpy(out, "0.000000", 8);
+        out += 1 - exponent;
+        out[0] = digits.first;
+        digits.put_after_first(out + 1, 0);
+        return out + digits.count;
+    }
+    out[0] = digits.first;
+    char* at = out + 1;
+    if (digits.count > 1) {
+        *at++ = '.';
+        digits.put_after_first(at, 0);
+        at += digits.count - 1;
+    }
+    *at++ = 'e';
+    *at++ = exponent < 0 ? '-' : '+';
+    return std::to_chars(at, at + 3, exponent < 0 ? -exponent : exponent).ptr;
 }
 
 }  // namespace
@@ -173,22 +176,27 @@ void append_double(std::string& out, double value) {
     out.append(text, static_cast<std::size_t>(write_double(text, value) - text));
 }
 
-// The shortest digits that read back exactly, laid out plainly for exponents -5..15.
+void append_float(std::string& out, bool negative, Decimal shortest) {
+    char text[double_room];
+    out.append(text, static_cast<std::size_t>(write_float(text, negative, shortest) - text));
+}
+
 char* write_double(char* out, double value) {
     if (!std::isfinite(value)) {
         std::memcpy(out, "null", 4);
         return out + 4;
     }
-    if (std::signbit(value)) *out++ = '-';
-    if (value == 0) {
+    return write_float(out, std::signbit(value), value == 0 ? Decimal{0, 0} : shortest_decimal(std::fabs(value)));
+}
+
+char* write_float(char* out, bool negative, Decimal shortest) {
+    if (negative) *out++ = '-';
+    if (shortest.significand == 0) {
         std::memcpy(out, "0.0", 3);
         return out + 3;
     }
-    const Decimal decimal = shortest_decimal(std::fabs(value));
-    char digits[48];
-    const char* first = significand_digits(digits, decimal.significand);
-    const auto count = static_cast<std::size_t>(digits + 24 - first);
-    return lay_out(out, first, count, decimal.exponent + static_cast<int>(count) - 1);
+    const Digits digits(shortest.significand);
+    return lay_out(out, digits, shortest.exponent + digits.count - 1);
 }
 
 }  // namespace orvel::json

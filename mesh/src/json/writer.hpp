@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "json/decimal.hpp"
+
 namespace orvel::json {
 
 // Room for `extra` more bytes. Grows at least geometrically: reserve() alone may allocate
@@ -16,7 +18,10 @@ void reserve_more(std::string& out, std::size_t extra);
 void append_string(std::string& out, std::string_view utf8);
 void append_uint(std::string& out, std::uint64_t value);
 void append_int(std::string& out, std::int64_t value);
+// A double in its shortest digits, laid out plainly for exponents -5 to 15; not finite, as null.
 void append_double(std::string& out, double value);
+// The same for a float known by its sign and shortest digits (a zero significand for zero).
+void append_float(std::string& out, bool negative, Decimal shortest);
 
 // The same written at a position with room enough, returning the end of what was written:
 // a string needs string_room(its size) bytes, a double double_room.
@@ -24,6 +29,7 @@ constexpr std::size_t string_room(std::size_t size) { return 6 * size + 2; }
 inline constexpr std::size_t double_room = 48;
 char* write_string(char* out, std::string_view utf8);
 char* write_double(char* out, double value);
+char* write_float(char* out, bool negative, Decimal shortest);
 
 // Writes one array, with the commas between its elements; close() writes the closing
 // bracket. (Not a destructor's work: appending can run out of memory, and a destructor
