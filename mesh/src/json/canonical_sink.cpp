@@ -65,8 +65,13 @@ std::string_view CanonicalSink::text() {
 void CanonicalSink::put_in_order(const CanonicalWorkspace::OpenObject& object) {
     const std::size_t count = work_.members.size() - object.first_member;
     const CanonicalWorkspace::Member* members = work_.members.data() + object.first_member;
-    work_.names.clear();
-    for (std::size_t i = 0; i < count; ++i) work_.names.push_back({members[i].prefix, name_of(members[i])});
+    // Field by field: a whole record built aside and copied in would be read back before
+    // its narrow stores complete, a stall per member.
+    work_.names.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        work_.names[i].prefix = members[i].prefix;
+        work_.names[i].text = name_of(members[i]);
+    }
     const std::span<const std::size_t> order = work_.member_order.order(work_.names, object.shape);
 
     const std::size_t body_end = out_.size();
@@ -76,15 +81,19 @@ void CanonicalSink::put_in_order(const CanonicalWorkspace::OpenObject& object) {
     for (const std::size_t i : order) {
         const bool last = i + 1 == count;
         const std::size_t member_noted = last ? noted : members[i + 1].noted_mark;
-        const Reordering::Range member{members[i].begin, last ? body_end : members[i + 1].begin - 1,
-                                       members[i].noted_mark - object.noted_mark,
-                                       member_noted - members[i].noted_mark};
+        const std::size_t begin = members[i].begin;
+        const std::size_t end = last ? body_end : members[i + 1].begin - 1;
+        const std::size_t nested = member_noted - members[i].noted_mark;
         // Members that stay next to each other are copied as one range, comma included.
-        if (!ranges.empty() && ranges.back().end + 1 == member.begin) {
-            ranges.back().end = member.end;
-            ranges.back().nested += member.nested;
+        if (!ranges.empty() && ranges.back().end + 1 == begin) {
+            ranges.back().end = end;
+            ranges.back().nested += nested;
         } else {
-            ranges.push_back(member);
+            Reordering::Range& range = ranges.emplace_back();
+            range.begin = begin;
+            range.end = end;
+            range.nested_from = members[i].noted_mark - object.noted_mark;
+            range.nested = nested;
         }
     }
     work_.reordering.add({object.body_begin, body_end, 0, 0}, noted - object.noted_mark, ranges);

@@ -29,13 +29,13 @@ public:
     }
     // `piece` must stay readable up to `readable_end`, which lets short pieces be moved
     // in one block of short_piece bytes.
+    // (Two copies one after the other, not one or the other: a compiler may merge the two
+    // arms of a choice into one copy of a variable size, which is a call.)
     void append(std::string_view piece, const char* readable_end) {
         char* at = room(piece.size() + short_piece);
-        if (piece.size() <= short_piece && readable_end - piece.data() >= static_cast<std::ptrdiff_t>(short_piece)) {
-            std::memcpy(at, piece.data(), short_piece);
-        } else {
-            std::memcpy(at, piece.data(), piece.size());
-        }
+        const bool block_readable = readable_end - piece.data() >= static_cast<std::ptrdiff_t>(short_piece);
+        if (block_readable) std::memcpy(at, piece.data(), short_piece);
+        if (!block_readable || piece.size() > short_piece) std::memcpy(at, piece.data(), piece.size());
         size_ += piece.size();
     }
     void append(std::string_view piece) {
