@@ -46,17 +46,22 @@ char* write_escape(char* out, unsigned char byte) {
     return out + 2;
 }
 
-// The eight decimal digits of `value` (below 10^8) as ASCII, the first in the lowest byte:
-// both halves of four digits split into pairs, then every pair into digits, in parallel.
+// The eight decimal digits of `value` (below 10^8) as byte values 0-9, the first in the
+// lowest byte: both halves of four digits split into pairs, then every pair into digits,
+// in parallel.
 std::uint64_t eight_digits(std::uint64_t value) {
     const std::uint64_t halves = (value / 10000) | ((value % 10000) << 32);
     const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007FULL;
     const std::uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
     const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
-    return (tens | ((pairs - tens * 10) << 8)) + 0x3030303030303030ULL;
+    return tens | ((pairs - tens * 10) << 8);
 }
 
+constexpr std::uint64_t ascii_zeros = 0x3030303030303030ULL;
+
 static_assert(std::endian::native == std::endian::little, "digit blocks are stored in little-endian order");
+
+__extension__ using uint128 = unsigned __int128;
 
 // A significand's digits padded with zeros to seventeen: the first, and the other sixteen
 // as two words of ASCII. They stay in registers and are stored only where they belong, as
@@ -67,18 +72,25 @@ struct Digits {
     std::uint64_t last8;
     int count;  // significant digits, 1 to 17
 
+    // The digits are made right-aligned in seventeen places while their count is found
+    // alongside; only the shift that left-aligns them waits for both.
     explicit Digits(std::uint64_t significand) {
         count = decimal_digits(significand);
-        const std::uint64_t padded = significand * powers_of_ten[static_cast<std::size_t>(17 - count)];
-        first = static_cast<char>('0' + padded / 10'000'000'000'000'000);
-        const std::uint64_t rest = padded % 10'000'000'000'000'000;
-        next8 = eight_digits(rest / 100'000'000);
-        last8 = eight_digits(rest % 100'000'000);
+        const std::uint64_t top = significand / 10'000'000'000'000'000;
+        const std::uint64_t high = significand / 100'000'000;
+        const uint128 rest = static_cast<uint128>(eight_digits(significand - high * 100'000'000)) << 64 |
+                             eight_digits(high - top * 100'000'000);
+        const int leading_zeros = 17 - count;
+        const uint128 after_first = (rest >> (4 * leading_zeros)) >> (4 * leading_zeros);
+        const uint128 from_top = rest << 8 | top;
+        first = static_cast<char>('0' + (leading_zeros < 16 ? static_cast<std::uint8_t>(from_top >> (8 * leading_zeros))
+                                                            : significand));
+        next8 = static_cast<std::uint64_t>(after_first) + ascii_zeros;
+        last8 = static_cast<std::uint64_t>(after_first >> 64) + ascii_zeros;
     }
 
     // The sixteen digits after the first from digit `skip` on (0 to 15), zeros beyond.
     void put_after_first(char* out, int skip) const {
-        __extension__ using uint128 = unsigned __int128;
         const uint128 both = (static_cast<uint128>(last8) << 64 | next8) >> (8 * skip);
         const auto low = static_cast<std::uint64_t>(both);
         const auto high = static_cast<std::uint64_t>(both >> 64);
