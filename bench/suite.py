@@ -15,9 +15,11 @@ import argparse
 import json
 import os
 import platform
+import statistics
 import subprocess
 import sys
 import tempfile
+from collections import defaultdict
 from datetime import datetime, timezone
 from pathlib import Path
 
@@ -32,29 +34,31 @@ from report import MEMORY_CONTENDERS, MEMORY_WORKLOADS, tables, text_table, writ
 from targets import judge, judge_json
 
 BENCH = Path(__file__).resolve().parent
-FULL = {"size": 1_000_000, "pyperf": ["--processes", "6", "--values", "3", "--warmups", "1"],
+FULL = {"size": 1_000_000, "pyperf": ["--processes", "2", "--values", "3", "--warmups", "1"], "turns": 3,
         "rounds": counting.ROUNDS}
-QUICK = {"size": 20_000, "pyperf": ["--debug-single-value"], "rounds": counting.QUICK_ROUNDS}
+QUICK = {"size": 20_000, "pyperf": ["--debug-single-value"], "turns": 1, "rounds": counting.QUICK_ROUNDS}
 
 
 def run_timings(settings, scratch, release_python):
-    """Every case under this interpreter, then the MESH cases again under `release_python`."""
+    """Every case under this interpreter and the MESH cases again under `release_python`, in
+    turns: each takes a share of the pyperf processes in every turn, so that a change in the
+    machine's load falls on both builds alike rather than on whichever ran second."""
     runs = [(sys.executable, [], MESH)]
     if release_python:
         runs.append((release_python, ["--only", MESH], RELEASE))
-    timings = {}
-    for python, only, name in runs:
-        output = scratch / f"timings-{name}.json"
-        # The workers must find the same documents as this process.
-        subprocess.run([python, str(BENCH / "timing.py"), "--quiet", "-o", str(output), *only,
-                        "--inherit-environ", reference_data.VARIABLE,
-                        "--size", str(settings["size"]), *settings["pyperf"]], check=True)
-        suite = pyperf.BenchmarkSuite.load(str(output))
-        for bench in suite.get_benchmarks():
-            workload, contender = bench.get_name().rsplit("/", 1)
-            filed = name if contender == MESH else contender
-            timings[f"{workload}/{filed}"] = {"median_s": bench.median(), "values_s": list(bench.get_values())}
-    return timings
+    values = defaultdict(list)
+    for turn in range(settings["turns"]):
+        for python, only, name in runs:
+            output = scratch / f"timings-{name}-{turn}.json"
+            # The workers must find the same documents as this process.
+            subprocess.run([python, str(BENCH / "timing.py"), "--quiet", "-o", str(output), *only,
+                            "--inherit-environ", reference_data.VARIABLE,
+                            "--size", str(settings["size"]), *settings["pyperf"]], check=True)
+            for bench in pyperf.BenchmarkSuite.load(str(output)).get_benchmarks():
+                workload, contender = bench.get_name().rsplit("/", 1)
+                filed = name if contender == MESH else contender
+                values[f"{workload}/{filed}"].extend(bench.get_values())
+    return {case: {"median_s": statistics.median(taken), "values_s": taken} for case, taken in values.items()}
 
 
 def run_memory(count, release_python):
