@@ -29,7 +29,7 @@ import documents
 import instructions as counting
 import throughput
 from agreement import check_contenders_agree
-from cases import MESH, RELEASE, document_sources, reference_data
+from cases import MESH, RELEASE, WORKLOADS, document_sources, reference_data
 from report import MEMORY_CONTENDERS, MEMORY_WORKLOADS, tables, text_table, write_json, write_markdown, write_plot
 from targets import judge, judge_json
 
@@ -40,24 +40,28 @@ QUICK = {"size": 20_000, "pyperf": ["--debug-single-value"], "turns": 1, "rounds
 
 
 def run_timings(settings, scratch, release_python):
-    """Every case under this interpreter and the MESH cases again under `release_python`, in
-    turns: each takes a share of the pyperf processes in every turn, so that a change in the
-    machine's load falls on both builds alike rather than on whichever ran second."""
+    """Every case under this interpreter and the MESH cases again under `release_python`,
+    workload by workload, the two builds one after the other, in several turns: a change in
+    the machine's load, or what one workload leaves behind for the next, falls on both alike."""
     runs = [(sys.executable, [], MESH)]
     if release_python:
         runs.append((release_python, ["--only", MESH], RELEASE))
     values = defaultdict(list)
     for turn in range(settings["turns"]):
-        for python, only, name in runs:
-            output = scratch / f"timings-{name}-{turn}.json"
-            # The workers must find the same documents as this process.
-            subprocess.run([python, str(BENCH / "timing.py"), "--quiet", "-o", str(output), *only,
-                            "--inherit-environ", reference_data.VARIABLE,
-                            "--size", str(settings["size"]), *settings["pyperf"]], check=True)
-            for bench in pyperf.BenchmarkSuite.load(str(output)).get_benchmarks():
-                workload, contender = bench.get_name().rsplit("/", 1)
-                filed = name if contender == MESH else contender
-                values[f"{workload}/{filed}"].extend(bench.get_values())
+        for workload in WORKLOADS:
+            for python, only, name in runs:
+                if only and MESH not in workload.contenders:
+                    continue
+                output = scratch / f"timings-{name}-{turn}.json"
+                output.unlink(missing_ok=True)
+                # The workers must find the same documents as this process.
+                subprocess.run([python, str(BENCH / "timing.py"), "--quiet", "-o", str(output), *only,
+                                "--workload", workload.name, "--inherit-environ", reference_data.VARIABLE,
+                                "--size", str(settings["size"]), *settings["pyperf"]], check=True)
+                for bench in pyperf.BenchmarkSuite.load(str(output)).get_benchmarks():
+                    contender = bench.get_name().rsplit("/", 1)[1]
+                    filed = name if contender == MESH else contender
+                    values[f"{workload.name}/{filed}"].extend(bench.get_values())
     return {case: {"median_s": statistics.median(taken), "values_s": taken} for case, taken in values.items()}
 
 
