@@ -30,8 +30,6 @@ std::uint64_t eight_digits_value(std::uint64_t word) {
     return ((word & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32;
 }
 
-constexpr std::uint64_t small_powers_of_ten[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
-
 // Where a run of digits ends, and the digits folded into the value before them.
 struct DigitRun {
     const char* end;
@@ -52,7 +50,7 @@ struct DigitRun {
         }
         const int digits = std::countr_zero(flags) / 8;
         if (digits > 0) {
-            value = value * small_powers_of_ten[digits] + eight_digits_value(word << (8 * (8 - digits)));
+            value = value * powers_of_ten[static_cast<std::size_t>(digits)] + eight_digits_value(word << (8 * (8 - digits)));
         }
         return {at + digits, value};
     }
@@ -238,9 +236,9 @@ NumberEnd read_number(const char* const first, const char* const end, Number& nu
     if (!significand.moderate() && significand.leading_power() > certainly_overflows) {
         return {at, Fault::number_out_of_range};
     }
+    if (significand.shortest(number.known_shortest)) return {at, std::nullopt};
     if (!significand.inexact &&
         decimal_to_double({significand.digits, static_cast<int>(significand.exponent)}, number.magnitude)) {
-        significand.shortest(number.known_shortest);
         return {at, std::nullopt};
     }
     // Correctly rounded, but underflow and overflow are reported alike, so the literal's

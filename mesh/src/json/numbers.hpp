@@ -15,8 +15,8 @@ struct Number {
     NumberKind kind = NumberKind::unsigned_integer;
     // The literal as written; for both integer kinds it is already in canonical form.
     std::string_view literal;
-    // Floats only: the sign and the magnitude, and the shortest digits that read back as
-    // it when reading found them (a zero significand when not).
+    // Floats only: the sign, and the shortest digits that read back as the magnitude when
+    // reading found them (a zero significand when not), else the magnitude.
     bool negative = false;
     double magnitude = 0.0;
     Decimal known_shortest{0, 0};

@@ -1,7 +1,6 @@
 #include "json/writer.hpp"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
