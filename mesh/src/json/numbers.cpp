@@ -123,20 +123,15 @@ struct Significand {
     // one reads back as it.
     bool shortest(Decimal& shortest) const {
         if (inexact) return false;
-        const int count = decimal_digits(digits);
-        const long long leading = exponent + count - 1;
-        if (count > 15 || leading < -307 || leading > 307) return false;
+        const long long leading = leading_power();
+        if (decimal_digits(digits) > 15 || leading < -307 || leading > 307) return false;
         shortest = without_trailing_zeros({digits, static_cast<int>(exponent)});
         return true;
     }
     // Fewer than twenty digits scaled this little stay well inside the finite range.
     bool moderate() const { return exponent >= -300 && exponent <= 280; }
-    // The power of ten of the first significant digit (when not zero).
-    long long leading_power() const {
-        long long power = exponent - 1;
-        for (std::uint64_t rest = digits; rest != 0; rest /= 10) ++power;
-        return power;
-    }
+    // The power of ten of the first significant digit (not zero).
+    long long leading_power() const { return exponent + decimal_digits(digits) - 1; }
 };
 
 // An integer literal's magnitude, or nothing when it exceeds 64 bits.

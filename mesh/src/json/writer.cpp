@@ -88,7 +88,8 @@ struct Digits {
         last8 = static_cast<std::uint64_t>(after_first >> 64) + ascii_zeros;
     }
 
-    // The sixteen digits after the first from digit `skip` on (0 to 15), zeros beyond.
+    // The sixteen digits after the first from digit `skip` on (0 to 15); the bytes shifted in
+    // past the seventeenth are not digits, so callers stop at the count.
     void put_after_first(char* out, int skip) const {
         const uint128 both = (static_cast<uint128>(last8) << 64 | next8) >> (8 * skip);
         const auto low = static_cast<std::uint64_t>(both);
