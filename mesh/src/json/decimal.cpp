@@ -80,10 +80,30 @@ bool nearest_double(std::uint64_t significand, int exponent, double& value) {
 }  // namespace
 
 Decimal without_trailing_zeros(Decimal decimal) {
-    while (decimal.significand % 10 == 0) {
-        decimal.significand /= 10;
-        ++decimal.exponent;
-    }
+    // A multiple of 10^n times the inverse of 5^n modulo 2^64, rotated right by n bits, is
+    // its quotient by 10^n; anything else comes out larger than every such quotient.
+    constexpr auto inverse_of_power_of_five = [](int n) {
+        std::uint64_t inverse = 1;
+        for (int i = 0; i < n; ++i) inverse *= 0xCCCCCCCCCCCCCCCDULL;
+        return inverse;
+    };
+    const auto divided = [&](int n, std::uint64_t inverse) {
+        const std::uint64_t quotient = std::rotr(decimal.significand * inverse, n);
+        const bool divisible = quotient <= ~std::uint64_t{0} / powers_of_ten[static_cast<std::size_t>(n)];
+        if (divisible) {
+            decimal.significand = quotient;
+            decimal.exponent += n;
+        }
+        return divisible;
+    };
+    // Most significands end in another digit; the rest lose their zeros in halving steps,
+    // a fixed few multiplications rather than one per zero.
+    if (!divided(1, inverse_of_power_of_five(1))) return decimal;
+    divided(16, inverse_of_power_of_five(16));
+    divided(8, inverse_of_power_of_five(8));
+    divided(4, inverse_of_power_of_five(4));
+    divided(2, inverse_of_power_of_five(2));
+    divided(1, inverse_of_power_of_five(1));
     return decimal;
 }
 
