@@ -1,6 +1,7 @@
 // Floats in and out over many random values: written digits are the shortest that read
 // back (compared with the standard library's shortest form), and literals read to the
 // nearest double (compared with the standard library's correctly rounded reading).
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -155,6 +156,21 @@ void check_read_floats() {
         // A whole value written without point or exponent would read as an integer.
         const std::string shortest(text, std::to_chars(text, text + sizeof text, value).ptr);
         if (shortest.find_first_of(".e") != std::string::npos) check_read_literal(shortest, failures);
+    }
+    // Short decimals written with all 16 or 17 digits of their double, as map exports write
+    // coordinates, and the same text one unit higher in the last digit.
+    for (int i = 0; i < 200'000; ++i) {
+        const std::uint64_t digits = random() % 1'000'000'000'000'000 >> (random() % 50);
+        const double value = static_cast<double>(digits) / std::pow(10.0, static_cast<double>(random() % 23));
+        for (const int precision : {15, 16}) {
+            char text[40];
+            char* const end = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, precision).ptr;
+            *end = '\0';
+            check_read_literal(text, failures);
+            char* const last = std::find(text, end, 'e') - 1;
+            if (*last != '9') ++*last;
+            check_read_literal(text, failures);
+        }
     }
     CHECK_EQ(failures, 0);
 }

@@ -18,6 +18,15 @@ constexpr auto exact_double_powers = [] {
     return powers;
 }();
 
+// Both operands exact, so the one rounding of the operation is the only one.
+[[gnu::always_inline]] inline bool exactly_rounded(Decimal decimal, double& value) {
+    if (decimal.significand > std::uint64_t{1} << 53 || decimal.exponent < -22 || decimal.exponent > 22) return false;
+    const double whole = static_cast<double>(decimal.significand);
+    value = decimal.exponent >= 0 ? whole * exact_double_powers[static_cast<std::size_t>(decimal.exponent)]
+                                  : whole / exact_double_powers[static_cast<std::size_t>(-decimal.exponent)];
+    return true;
+}
+
 // Exact floors of logarithms over the exponent ranges of doubles, as fixed-point products.
 int floor_log10_pow2(int e) { return (e * 1262611) >> 22; }
 int floor_log10_three_quarters_pow2(int e) { return (e * 1262611 - 524031) >> 22; }
@@ -144,17 +153,30 @@ Decimal shortest_decimal(double value) {
     return without_trailing_zeros({units + (round_up ? 1 : 0), k});
 }
 
-bool decimal_to_double(Decimal decimal, double& value) {
-    const std::uint64_t significand = decimal.significand;
-    const int exponent = decimal.exponent;
-    // Both operands exact, so the one rounding of the operation is the only one.
-    if (significand <= std::uint64_t{1} << 53 && exponent >= -22 && exponent <= 22) {
-        const double whole = static_cast<double>(significand);
-        value = exponent >= 0 ? whole * exact_double_powers[static_cast<std::size_t>(exponent)]
-                              : whole / exact_double_powers[static_cast<std::size_t>(-exponent)];
-        return true;
+// Up to 15 significant digits, no two decimals read as the same double in the range of
+// the exact shortcut, so one that reads back as `value` is its shortest form. And when
+// the shortest form is that short, it is the 15-digit rounding of any longer decimal that
+// reads as `value`: both lie within one unit in the last place of `value`, less than half
+// a unit of the fifteenth digit. Doubles written with 16 or 17 digits thus skip the search.
+Decimal shortest_decimal(double value, Decimal reads_as) {
+    const std::uint64_t digits = reads_as.significand;
+    if (digits >= powers_of_ten[15] && digits < powers_of_ten[17]) {
+        const bool seventeen = digits >= powers_of_ten[16];
+        const std::uint64_t divisor = seventeen ? 100 : 10;
+        const std::uint64_t head = seventeen ? digits / 100 : digits / 10;
+        const std::uint64_t rounded = head + (2 * (digits - head * divisor) >= divisor ? 1 : 0);
+        const int exponent = reads_as.exponent + (seventeen ? 2 : 1);
+        double back = 0;
+        if (exactly_rounded({rounded, exponent}, back) && back == value) {
+            return without_trailing_zeros({rounded, exponent});
+        }
     }
-    return nearest_double(significand, exponent, value);
+    return shortest_decimal(value);
+}
+
+bool decimal_to_double(Decimal decimal, double& value) {
+    if (exactly_rounded(decimal, value)) return true;
+    return nearest_double(decimal.significand, decimal.exponent, value);
 }
 
 }  // namespace orvel::json

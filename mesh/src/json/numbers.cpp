@@ -223,6 +223,7 @@ NumberEnd read_number(const char* const first, const char* const end, Number& nu
     number.negative = negative;
     number.magnitude = 0;
     number.known_shortest = {0, 0};
+    number.written = {0, 0};
     if (exponent_beyond_limit) return {at, std::nullopt};
     const Significand significand(literal);
     if (significand.zero() || (!significand.moderate() && significand.leading_power() < certainly_underflows)) {
@@ -232,8 +233,9 @@ NumberEnd read_number(const char* const first, const char* const end, Number& nu
         return {at, Fault::number_out_of_range};
     }
     if (significand.shortest(number.known_shortest)) return {at, std::nullopt};
-    if (!significand.inexact &&
-        decimal_to_double({significand.digits, static_cast<int>(significand.exponent)}, number.magnitude)) {
+    const Decimal digits{significand.digits, static_cast<int>(significand.exponent)};
+    if (!significand.inexact && decimal_to_double(digits, number.magnitude)) {
+        number.written = digits;
         return {at, std::nullopt};
     }
     // Correctly rounded, but underflow and overflow are reported alike, so the literal's
