@@ -158,7 +158,7 @@ Decimal shortest_decimal(double value) {
 // the shortest form is that short, it is the 15-digit rounding of any longer decimal that
 // reads as `value`: both lie within one unit in the last place of `value`, less than half
 // a unit of the fifteenth digit. Doubles written with 16 or 17 digits thus skip the search.
-Decimal shortest_decimal(double value, Decimal reads_as) {
+Decimal shortest_by_rounding(double value, Decimal reads_as) {
     const std::uint64_t digits = reads_as.significand;
     if (digits >= powers_of_ten[15] && digits < powers_of_ten[17]) {
         const bool seventeen = digits >= powers_of_ten[16];
@@ -171,7 +171,7 @@ Decimal shortest_decimal(double value, Decimal reads_as) {
             return without_trailing_zeros({rounded, exponent});
         }
     }
-    return shortest_decimal(value);
+    return {0, 0};
 }
 
 bool decimal_to_double(Decimal decimal, double& value) {

@@ -35,8 +35,9 @@ Decimal without_trailing_zeros(Decimal decimal);
 // The shortest significand (no trailing zeros) that reads back as `value`, the closest
 // to it when several are that short. `value` must be finite and positive (subnormals too).
 Decimal shortest_decimal(double value);
-// The same, helped by `reads_as`, a decimal that reads as `value` (or a zero significand).
-Decimal shortest_decimal(double value, Decimal reads_as);
+// The shortest form of `value` when it has at most 15 digits and is found by rounding
+// `reads_as`, a decimal that reads as `value`, to 15 digits; else a zero significand.
+Decimal shortest_by_rounding(double value, Decimal reads_as);
 
 // `decimal` (nonzero, its value within the finite range) rounded to the nearest double,
 // or nothing when the exact shortcuts do not apply.

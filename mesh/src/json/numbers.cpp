@@ -223,7 +223,6 @@ NumberEnd read_number(const char* const first, const char* const end, Number& nu
     number.negative = negative;
     number.magnitude = 0;
     number.known_shortest = {0, 0};
-    number.written = {0, 0};
     if (exponent_beyond_limit) return {at, std::nullopt};
     const Significand significand(literal);
     if (significand.zero() || (!significand.moderate() && significand.leading_power() < certainly_underflows)) {
@@ -235,7 +234,7 @@ NumberEnd read_number(const char* const first, const char* const end, Number& nu
     if (significand.shortest(number.known_shortest)) return {at, std::nullopt};
     const Decimal digits{significand.digits, static_cast<int>(significand.exponent)};
     if (!significand.inexact && decimal_to_double(digits, number.magnitude)) {
-        number.written = digits;
+        number.known_shortest = shortest_by_rounding(number.magnitude, digits);
         return {at, std::nullopt};
     }
     // Correctly rounded, but underflow and overflow are reported alike, so the literal's

@@ -20,14 +20,12 @@ struct Number {
     bool negative = false;
     double magnitude = 0.0;
     Decimal known_shortest{0, 0};
-    // The literal's significant digits when there were at most 19 (else a zero significand).
-    Decimal written{0, 0};
 
     // The digits a float is written in (a zero significand for zero), worked out only
     // when asked, as merely checking a text does not need them.
     Decimal shortest() const {
         if (known_shortest.significand != 0 || magnitude == 0) return known_shortest;
-        return shortest_decimal(magnitude, written);
+        return shortest_decimal(magnitude);
     }
 };
 
