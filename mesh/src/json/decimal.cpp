@@ -116,19 +116,16 @@ Decimal without_trailing_zeros(Decimal decimal) {
     return decimal;
 }
 
+namespace {
+
 // The value is c × 2^q and reads back from anything strictly between the midpoints to its
-// neighbours (c ± 1/2) × 2^q, or on them when c is even. At the decimal scale 10^k with
-// k = floor(log10(2^q)) that interval is one to ten units wide, so at most one multiple of
-// ten units lies in it (the shortest, if there) and at least one unit does (the closest).
-Decimal shortest_decimal(double value) {
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    const std::uint64_t fraction = bits & (hidden_bit - 1);
-    const auto biased_exponent = static_cast<int>(bits >> 52);
-    const std::uint64_t c = biased_exponent == 0 ? fraction : fraction | hidden_bit;
-    const int q = (biased_exponent == 0 ? 1 : biased_exponent) - 1075;
+// neighbours, or on them when c is even; the lower neighbour is half as far when the value
+// is a power of two. At the decimal scale 10^k with k = floor(log10(2^q)) (of three
+// quarters of it when the lower neighbour is closer) that interval is one to ten units
+// wide, so at most one multiple of ten units lies in it (the shortest, if there) and at
+// least one unit does (the closest).
+Decimal shortest_by_three_products(std::uint64_t c, int q, bool lower_closer) {
     const bool even = (c & 1) == 0;
-    // Below a power of two the lower neighbour is half as far.
-    const bool lower_closer = fraction == 0 && biased_exponent > 1;
 
     const int k = lower_closer ? floor_log10_three_quarters_pow2(q) : floor_log10_pow2(q);
     const int h = q + floor_log2_pow10(-k) + 1;  // 1 to 4, so the shifts below keep every bit
@@ -151,6 +148,83 @@ Decimal shortest_decimal(double value) {
     const std::uint64_t halfway = 4 * units + 2;
     const bool round_up = middle > halfway || (middle == halfway && (units & 1) != 0);
     return without_trailing_zeros({units + (round_up ? 1 : 0), k});
+}
+
+// The same for a value c × 2^q whose neighbours are equally far, from one product: at the
+// scale 10^k with k = floor(log10(2^q)) - 2 the interval, from (2c - 1) × 2^(q-1) to
+// (2c + 1) × 2^(q-1), is `delta` = 100 to 1000 units wide, so the multiple of 1000 units
+// just below its upper end is the shortest form when it lies within, and otherwise the
+// shortest has one digit more and is the value rounded to 100 units.
+Decimal shortest_by_one_product(std::uint64_t c, int q) {
+    const bool even = (c & 1) == 0;
+    const int k = floor_log10_pow2(q) - 2;
+    const int shift = q + floor_log2_pow10(-k);  // 6 to 9, so no shift below loses a bit
+    // The search's error bounds hold for the power rounded up; 5^-k is exact in 128 bits
+    // from 5^0 to 5^55.
+    const auto power = -k >= 0 && -k <= 55 ? powers_of_five::rounded_down(-k) : powers_of_five::just_above(-k);
+    const auto delta = static_cast<std::uint32_t>(power.high >> (63 - shift));
+    // The integer part of x × 2^(q-1) in units of 10^k and whether it is whole, from the
+    // product's upper 128 bits (the upper end) or from its lower 128 bits (the parity).
+    const std::uint64_t two_c = 2 * c;
+    const std::uint64_t scaled = (two_c | 1) << shift;
+    const uint128 product = uint128{scaled} * power.high +
+                            static_cast<std::uint64_t>((uint128{scaled} * power.low) >> 64);
+    const auto upper_end = static_cast<std::uint64_t>(product >> 64);
+    const bool upper_end_whole = static_cast<std::uint64_t>(product) == 0;
+    const auto parity_of = [&](std::uint64_t x, bool& whole) {
+        const uint128 low = uint128{x} * power.low;
+        const std::uint64_t high = x * power.high + static_cast<std::uint64_t>(low >> 64);
+        whole = ((high << shift) | (static_cast<std::uint64_t>(low) >> (64 - shift))) == 0;
+        return ((high >> (64 - shift)) & 1) != 0;
+    };
+
+    std::uint64_t significand = upper_end / 1000;
+    auto rest = static_cast<std::uint32_t>(upper_end - 1000 * significand);
+    bool within = false;
+    if (rest < delta) {
+        // The upper end itself reads back only when c is even.
+        if (rest == 0 && upper_end_whole && !even) {
+            --significand;
+            rest = 1000;
+        } else {
+            within = true;
+        }
+    } else if (rest == delta) {
+        bool lower_end_whole = false;
+        within = parity_of(two_c - 1, lower_end_whole) || (lower_end_whole && even);
+    }
+    if (within) return without_trailing_zeros({significand, k + 3});
+
+    // The value lies delta / 2 units below the upper end. Only when the units cut off
+    // could tip the rounding (the distance a multiple of 100) does the value's own
+    // product decide, by its parity, and at an exact tie to the even neighbour.
+    significand *= 10;
+    const std::uint32_t distance = rest - delta / 2 + 50;
+    const bool estimated_parity = ((distance ^ 50) & 1) != 0;
+    significand += distance / 100;
+    if (distance % 100 == 0) {
+        bool value_whole = false;
+        if (parity_of(two_c, value_whole) != estimated_parity) {
+            --significand;
+        } else if (value_whole && (significand & 1) != 0) {
+            --significand;
+        }
+    }
+    return without_trailing_zeros({significand, k + 2});
+}
+
+}  // namespace
+
+Decimal shortest_decimal(double value) {
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const std::uint64_t fraction = bits & (hidden_bit - 1);
+    const auto biased_exponent = static_cast<int>(bits >> 52);
+    const int q = (biased_exponent == 0 ? 1 : biased_exponent) - 1075;
+    // Powers of two, subnormals and the tiniest normals (their power of ten is beyond the
+    // table) take the general search.
+    if (fraction != 0 && biased_exponent > 8) return shortest_by_one_product(fraction | hidden_bit, q);
+    const std::uint64_t c = biased_exponent == 0 ? fraction : fraction | hidden_bit;
+    return shortest_by_three_products(c, q, fraction == 0 && biased_exponent > 1);
 }
 
 // Up to 15 significant digits, no two decimals read as the same double in the range of
