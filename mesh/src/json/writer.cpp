@@ -8,6 +8,7 @@
 
 #include "json/blocks.hpp"
 #include "json/decimal.hpp"
+#include "json/digit_blocks.hpp"
 
 namespace orvel::json {
 namespace {
@@ -45,20 +46,7 @@ char* write_escape(char* out, unsigned char byte) {
     return out + 2;
 }
 
-// The eight decimal digits of `value` (below 10^8) as byte values 0-9, the first in the
-// lowest byte: both halves of four digits split into pairs, then every pair into digits,
-// in parallel.
-std::uint64_t eight_digits(std::uint64_t value) {
-    const std::uint64_t halves = (value / 10000) | ((value % 10000) << 32);
-    const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007FULL;
-    const std::uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
-    const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000FULL;
-    return tens | ((pairs - tens * 10) << 8);
-}
-
 constexpr std::uint64_t ascii_zeros = 0x3030303030303030ULL;
-
-static_assert(std::endian::native == std::endian::little, "digit blocks are stored in little-endian order");
 
 __extension__ using uint128 = unsigned __int128;
 
@@ -77,8 +65,9 @@ struct Digits {
         count = decimal_digits(significand);
         const std::uint64_t top = significand / 10'000'000'000'000'000;
         const std::uint64_t high = significand / 100'000'000;
-        const uint128 rest = static_cast<uint128>(eight_digits(significand - high * 100'000'000)) << 64 |
-                             eight_digits(high - top * 100'000'000);
+        const digit_blocks::Sixteen blocks = digit_blocks::sixteen(static_cast<std::uint32_t>(high - top * 100'000'000),
+                                                                   static_cast<std::uint32_t>(significand - high * 100'000'000));
+        const uint128 rest = static_cast<uint128>(blocks.last8) << 64 | blocks.first8;
         const int leading_zeros = 17 - count;
         const uint128 after_first = (rest >> (4 * leading_zeros)) >> (4 * leading_zeros);
         const uint128 from_top = rest << 8 | top;
