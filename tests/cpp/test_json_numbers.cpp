@@ -70,14 +70,22 @@ double read_back(const std::string& text) {
     return value;
 }
 
+// No digit after the point ends in a zero, but for the one zero of a whole number.
+bool without_trailing_zeros(std::string_view text) {
+    const std::string_view mantissa = text.substr(0, text.find('e'));
+    const std::size_t point = mantissa.find('.');
+    return point == std::string_view::npos || mantissa.back() != '0' || mantissa.size() == point + 2;
+}
+
 void check_double(double value, int& failures) {
     if (value == 0) return;
     std::string text;
     orvel::json::append_double(text, value);
-    const bool ok = written_digits(text) == reference_digits(value) &&
+    const bool ok = written_digits(text) == reference_digits(value) && without_trailing_zeros(text) &&
                     std::bit_cast<std::uint64_t>(read_back(text)) == std::bit_cast<std::uint64_t>(value);
     if (!ok && ++failures <= 5) {
         CHECK_EQ(written_digits(text), reference_digits(value));
+        CHECK(without_trailing_zeros(text));
         CHECK_EQ(std::bit_cast<std::uint64_t>(read_back(text)), std::bit_cast<std::uint64_t>(value));
     }
 }

@@ -210,7 +210,8 @@ Decimal shortest_by_one_product(std::uint64_t c, int q) {
             --significand;
         }
     }
-    return without_trailing_zeros({significand, k + 2});
+    // No trailing zero: a multiple of 1000 units within the interval would have been found.
+    return {significand, k + 2};
 }
 
 }  // namespace
