@@ -22,8 +22,12 @@ std::string_view CanonicalSink::name_of(const CanonicalWorkspace::Member& member
 // back before its narrow stores complete.
 void CanonicalSink::member_name(const String& name) {
     const std::size_t begin = out_.size();
-    string(name);
-    out_.put(':');
+    if (name.escaped) {
+        string(name);
+        out_.put(':');
+    } else {
+        out_.append(name.quoted, input_end_, ':');
+    }
     CanonicalWorkspace::Member& member = work_.members.emplace_back();
     member.begin = begin;
     member.prefix = name.escaped ? name_prefix(name.text) : name_prefix(name.text, input_end_);

@@ -32,11 +32,13 @@ public:
     // (Two copies one after the other, not one or the other: a compiler may merge the two
     // arms of a choice into one copy of a variable size, which is a call.)
     void append(std::string_view piece, const char* readable_end) {
-        char* at = room(piece.size() + short_piece);
-        const bool block_readable = readable_end - piece.data() >= static_cast<std::ptrdiff_t>(short_piece);
-        if (block_readable) std::memcpy(at, piece.data(), short_piece);
-        if (!block_readable || piece.size() > short_piece) std::memcpy(at, piece.data(), piece.size());
-        size_ += piece.size();
+        size_ = static_cast<std::size_t>(copy(piece, readable_end) - data_.get());
+    }
+    // The same followed by one byte, with one update of the size.
+    void append(std::string_view piece, const char* readable_end, char byte) {
+        char* end = copy(piece, readable_end);
+        *end = byte;
+        size_ = static_cast<std::size_t>(end + 1 - data_.get());
     }
     void append(std::string_view piece) {
         std::memcpy(room(piece.size()), piece.data(), piece.size());
@@ -52,6 +54,13 @@ public:
 
 private:
     void grow(std::size_t size);
+    char* copy(std::string_view piece, const char* readable_end) {
+        char* at = room(piece.size() + short_piece);
+        const bool block_readable = readable_end - piece.data() >= static_cast<std::ptrdiff_t>(short_piece);
+        if (block_readable) std::memcpy(at, piece.data(), short_piece);
+        if (!block_readable || piece.size() > short_piece) std::memcpy(at, piece.data(), piece.size());
+        return at + piece.size();
+    }
 
     std::unique_ptr<char[]> data_;
     std::size_t size_ = 0;
