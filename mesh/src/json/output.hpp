@@ -29,8 +29,6 @@ public:
     }
     // `piece` must stay readable up to `readable_end`, which lets short pieces be moved
     // in one block of short_piece bytes.
-    // (Two copies one after the other, not one or the other: a compiler may merge the two
-    // arms of a choice into one copy of a variable size, which is a call.)
     void append(std::string_view piece, const char* readable_end) {
         size_ = static_cast<std::size_t>(copy(piece, readable_end) - data_.get());
     }
@@ -54,6 +52,9 @@ public:
 
 private:
     void grow(std::size_t size);
+    // Copies the piece to the end and returns where it ends. Two copies one after the
+    // other, not one or the other: a compiler may merge the two arms of a choice into one
+    // copy of a variable size, which is a call.
     char* copy(std::string_view piece, const char* readable_end) {
         char* at = room(piece.size() + short_piece);
         const bool block_readable = readable_end - piece.data() >= static_cast<std::ptrdiff_t>(short_piece);
