@@ -9,14 +9,14 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 python=$1 arch=$2
 out="$root/build/release-tests-$arch"
+settings=$("$root/tools/release_cmake_args.sh" "$python" "$arch")
 defines=()
-while IFS= read -r setting; do defines+=("-D$setting"); done < <("$root/tools/release_cmake_args.sh" "$arch")
+while IFS= read -r setting; do defines+=("-D$setting"); done <<<"$settings"
 
 export PATH="$(dirname "$python"):$PATH" ZIG_GLOBAL_CACHE_DIR="$root/build/zig-cache"
 {
-    [ -f "$out/build.ninja" ] ||
-        cmake -S "$root" -B "$out" -G Ninja -DORVEL_MESH_TESTS=ON "${defines[@]}" -DPython_EXECUTABLE="$python" \
-            -DPython_INCLUDE_DIR="$("$python" -c 'import sysconfig; print(sysconfig.get_path("include"))')"
+    cmake -S "$root" -B "$out" -G Ninja -DORVEL_MESH_TESTS=ON "${defines[@]}" -DPython_EXECUTABLE="$python" \
+        -DPython_INCLUDE_DIR="$("$python" -c 'import sysconfig; print(sysconfig.get_path("include"))')"
     cmake --build "$out" -j 2 --target orvel_mesh_testing
 } >"$out.log" 2>&1 || { cat "$out.log" >&2; exit 1; }
 echo "$out"

@@ -8,8 +8,9 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 python=$1 arch=$2 wheelhouse=$3
 work="$root/build/release-$arch"
+settings=$("$root/tools/release_cmake_args.sh" "$python" "$arch")
 defines=()
-while IFS= read -r setting; do defines+=(-C "cmake.define.$setting"); done < <("$root/tools/release_cmake_args.sh" "$arch")
+while IFS= read -r setting; do defines+=(-C "cmake.define.$setting"); done <<<"$settings"
 
 # The toolchain finds zig through the python3 on PATH; zig keeps its cache in build/.
 export PATH="$(dirname "$python"):$PATH" ZIG_GLOBAL_CACHE_DIR="$root/build/zig-cache"
